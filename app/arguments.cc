@@ -1,0 +1,63 @@
+#include "app/arguments.h"
+
+#include <cstdint>
+
+#include "platform/console.h"
+
+int ConvertLikeAtoi(const char* text) {
+  const char* cursor = text;
+  while (*cursor == ' ' || (*cursor >= '\t' && *cursor <= '\r')) {
+    ++cursor;
+  }
+  bool negative = false;
+  if (*cursor == '+' || *cursor == '-') {
+    negative = *cursor == '-';
+    ++cursor;
+  }
+  // Collects the magnitude up to one past the largest 32-bit one, so it can
+  // neither overflow nor lose the clamp.
+  constexpr std::int64_t kMagnitudeLimit = 2147483648LL;
+  std::int64_t magnitude = 0;
+  for (; *cursor >= '0' && *cursor <= '9'; ++cursor) {
+    magnitude = magnitude * 10 + (*cursor - '0');
+    if (magnitude > kMagnitudeLimit) {
+      magnitude = kMagnitudeLimit;
+    }
+  }
+  if (negative) {
+    return static_cast<int>(-magnitude);
+  }
+  return static_cast<int>(magnitude < kMagnitudeLimit ? magnitude : kMagnitudeLimit - 1);
+}
+
+bool IsValidPort(int port) {
+  return static_cast<std::uint32_t>(port) - 1u <= 55554u;
+}
+
+bool IsValidLayer(int layer_number) {
+  return static_cast<std::uint32_t>(layer_number) - 1u <= 98u;
+}
+
+void PrintUsage() {
+  platform::Print(
+      "Larkwire - send command like DSK_Cue,DSK_Play,DSK_Stop,DSK_Eject,DSK_Continue\n");
+  platform::Print(">Larkwire.exe IP Port N file.json\n");
+  platform::Print("  IP - IP address for server connection\n");
+  platform::Print("  Port - port for server connection\n");
+  platform::Print("  N - layer number (1..99)\n");
+  platform::Print("  file.json - JSON file with command for the layer\n");
+  platform::Print("For example:\n");
+  platform::Print(">Larkwire.exe 127.0.0.1 4002 1 DskEject.json\n");
+  platform::Print(
+      "as result the application will connect to server \"127.0.0.1:4002\" and do follow:\n");
+  platform::Print("  1) read JSON from file and check format;\n");
+  platform::Print(
+      "  2) fill parameter \"_id\" with unique command index (current time with 0.1 second "
+      "accuracy);\n");
+  platform::Print(
+      "  3) fill parameters \"layer_id\" and \"head_id\" from specified layer number;\n");
+  platform::Print(
+      "  4) fill parameter \"time\" (for commands DSK_Play, DSK_Continue or DSK_Stop);\n");
+  platform::Print("  5) send modified command to server;\n");
+  platform::Print("  6) wait answer and exit.\n");
+}

@@ -1,0 +1,35 @@
+#include "app/process_command.h"
+
+#include "command/completion.h"
+#include "command/validation.h"
+#include "exchange/transmission.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+
+ExitStatus ProcessCommand(platform::Socket socket, int layer_number,
+                          const std::string& command_text) {
+  command::Validation validation = command::ValidateCommand(command_text);
+  if (!validation.valid) {
+    platform::Print("%s", validation.message.c_str());
+    return kBadCommand;
+  }
+  command::ValidCommand& command = validation.command;
+
+  // Two separate clock readings: the identifier's, then (timed commands only)
+  // the "time".
+  const platform::SystemTimeOfDay now = platform::ReadSystemTimeOfDay();
+  const command::TimeOfDay id_clock{now.hour, now.minute, now.second, now.millisecond};
+  const std::uint64_t file_time = command.timed ? platform::ReadSystemFileTime() : 0;
+  command::CompleteCommand(command, layer_number, id_clock, file_time);
+  const std::string request = command::EncodeRequest(command.document);
+
+  switch (exchange::TransmitRequest(socket, request)) {
+    case exchange::ExchangeOutcome::kOk:
+      return kOk;
+    case exchange::ExchangeOutcome::kSendFailed:
+      return kSendFailed;
+    case exchange::ExchangeOutcome::kAnswerNotOk:
+      break;
+  }
+  return kAnswerNotOk;
+}

@@ -1,0 +1,83 @@
+#include "command/validation.h"
+
+#include <utility>
+#include <vector>
+
+namespace command {
+
+namespace {
+
+Validation Refused(const std::string& command_text, const char* complaint) {
+  Validation refused;
+  refused.message = "ERROR - JSON '" + command_text + "' " + complaint + "\n";
+  return refused;
+}
+
+}  // namespace
+
+bool IsTimedCommand(const std::string& type) {
+  static const char* const kTimedCommands[] = {"DSK_Play", "DSK_Continue", "DSK_Stop",
+                                               "SCTE_SetMessage"};
+  for (const char* timed : kTimedCommands) {
+    if (type == timed) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int NestingDepth(const nlohmann::json& value) {
+  std::vector<std::pair<const nlohmann::json*, int>> pending{{&value, 1}};
+  int deepest = 0;
+  while (!pending.empty()) {
+    const auto [node, level] = pending.back();
+    pending.pop_back();
+    if (!node->is_structured()) {
+      continue;
+    }
+    if (level > deepest) {
+      deepest = level;
+    }
+    for (const auto& child : *node) {
+      pending.emplace_back(&child, level + 1);
+    }
+  }
+  return deepest;
+}
+
+Validation ValidateCommand(const std::string& command_text) {
+  try {
+    // No callback and no exceptions: malformed text gives the discarded value.
+    nlohmann::json document = nlohmann::json::parse(command_text, nullptr, false);
+    if (!document.is_object() || NestingDepth(document) > kMaxNestingDepth) {
+      return Refused(command_text, "has bad format.");
+    }
+    const auto type = document.find("type");
+    if (type == document.end()) {
+      return Refused(command_text, "has not parameter 'type'.");
+    }
+    const auto params = document.find("params");
+    if (params == document.end()) {
+      return Refused(command_text, "has not parameter 'params'.");
+    }
+    if (!params->is_object()) {
+      return Refused(command_text, "has bad format for parameter 'params'.");
+    }
+    // A "type" that is not a string raises the library's type_error 302.
+    const bool timed = IsTimedCommand(type->get<std::string>());
+
+    Validation accepted;
+    accepted.valid = true;
+    accepted.command.params = std::move(*params);
+    accepted.command.document = std::move(document);
+    accepted.command.timed = timed;
+    return accepted;
+  } catch (const nlohmann::json::exception& error) {
+    Validation refused;
+    refused.message = "Unexpected error on parse JSON '" + command_text +
+                      "' ERROR=" + std::to_string(error.id) + ", " + error.what() + "\n";
+    return refused;
+  }
+}
+
+}  // namespace command

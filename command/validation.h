@@ -1,0 +1,38 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+namespace command {
+
+// Deepest nesting of objects and arrays a command may have (the root object is
+// level 1). Deeper documents are refused before anything walks them
+// recursively.
+constexpr int kMaxNestingDepth = 512;
+
+// A command document that has the required shape, with its "params" object
+// taken out to be completed.
+struct ValidCommand {
+  nlohmann::json document;
+  nlohmann::json params;
+  bool timed = false;
+};
+
+// The outcome of validation: either a valid command, or the one console
+// message that tells why the text was refused.
+struct Validation {
+  bool valid = false;
+  std::string message;
+  ValidCommand command;
+};
+
+Validation ValidateCommand(const std::string& command_text);
+
+// Whether the command type is one of those that carry a "time".
+bool IsTimedCommand(const std::string& type);
+
+// Nesting depth of objects and arrays, measured without recursion: 0 for a
+// scalar, 1 for a container holding only scalars.
+int NestingDepth(const nlohmann::json& value);
+
+}  // namespace command

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+namespace exchange {
+
+// The most answer bytes ever read; the answer buffer holds one byte more for
+// the terminating zero.
+constexpr int kAnswerCapacity = 1024;
+
+// How long the answer is awaited, in milliseconds.
+constexpr std::uint32_t kAnswerTimeLimitMs = 300000;
+
+enum class AnswerVerdict { kNone, kOk, kError };
+
+// Searches the zero-terminated answer text held so far for the quoted words:
+// "status" is required, then "Ok"/"ok" decides OK, else "Error"/"error"
+// decides ERROR, else there is no verdict yet.
+AnswerVerdict ClassifyAnswer(const char* held_text);
+
+// Whether more than the time limit has gone since `start`; both are readings
+// of a wrapping 32-bit millisecond counter.
+bool AnswerTimeLimitPassed(std::uint32_t start, std::uint32_t now);
+
+}  // namespace exchange

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+#ifdef _WIN32
+using Socket = std::uintptr_t;
+constexpr Socket kInvalidSocket = ~static_cast<Socket>(0);
+#else
+using Socket = int;
+constexpr Socket kInvalidSocket = -1;
+#endif
+
+// Makes the socket layer usable: 0, or the start-up's error number.
+int StartSocketLibrary();
+void StopSocketLibrary();
+
+// The error number of the last failed socket call on this thread.
+int LastSocketError();
+
+// A new IPv4 TCP socket in blocking mode, or kInvalidSocket.
+Socket OpenTcpSocket();
+
+// Connects once to the dotted IPv4 text (no host-name look-up; text that is not
+// an address gives the all-ones address) and port. False on failure.
+bool ConnectIPv4(Socket socket, const char* ip_text, int port);
+
+// One send: the count of bytes taken, or -1 on failure. Never raises a signal
+// when the peer has gone.
+long SendSome(Socket socket, const char* data, std::size_t length);
+
+// Whether a receive would not block now (data, end of stream or a pending
+// error); false also when the poll itself fails. Never waits.
+bool IsReadableNow(Socket socket);
+
+// One receive: the count of bytes placed, 0 at the end of the stream (or for
+// no room), or -1 on failure.
+long ReceiveSome(Socket socket, char* into, std::size_t room);
+
+void CloseSocket(Socket socket);
+
+// The receive errors that mean the connection is lost for good: reset by the
+// peer, not connected, timed out.
+bool IsConnectionLost(int error);
+
+}  // namespace platform
