@@ -1,0 +1,148 @@
+// How the real binary waits for and judges the server's answer.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "e2e/client_run.h"
+#include "e2e/expected_output.h"
+#include "e2e/peer.h"
+
+namespace {
+
+const std::string kCommand = R"({"type":"DSK_Play","params":{"clip":"news"}})";
+
+// libfaketime runs the client's clocks and pauses a thousand times faster, so
+// the five-minute limit passes in well under a minute.
+const ClientOptions kFastClock{"+0 x1000"};
+
+ClientRun RunAgainst(const ScriptedPeer& peer, const ClientOptions& options = {}) {
+  return RunClient({"127.0.0.1", peer.port_text(), "3", WriteCommandFile(kCommand)}, options);
+}
+
+void ExpectOk(const ClientRun& run) {
+  std::smatch finish;
+  const std::string head = kStep1 + kStep2 + kOkLine;
+  ASSERT_EQ(run.output.substr(0, head.size()), head) << run.output;
+  const std::string tail = run.output.substr(head.size());
+  ASSERT_TRUE(
+      std::regex_match(tail, finish, std::regex("Finish OK elapsed times\\(ms\\): (\\d+)\n")))
+      << run.output;
+  // The first look at the socket comes 100 ms after the wait begins.
+  EXPECT_GE(std::stoi(finish[1]), 100);
+  EXPECT_EQ(run.status, kStatusOk);
+  EXPECT_EQ(run.errors, "");
+}
+
+void ExpectNotOk(const ClientRun& run, const std::string& outcome_line) {
+  EXPECT_EQ(run.output, kStep1 + kStep2 + outcome_line);
+  EXPECT_EQ(run.status, kStatusAnswerNotOk);
+  EXPECT_EQ(run.errors, "");
+}
+
+}  // namespace
+
+TEST(Answer, OkAndErrorWordsDecide) {
+  const struct {
+    std::string answer;
+    bool ok;
+  } cases[] = {
+      {R"({"_id":"3000000","status":"Ok"})", true},
+      {R"({"status":"ok"})", true},
+      {R"({"status":"Error","message":"unknown clip","ok":false})", true},
+      {R"({"status":"Error","message":"unknown clip"})", false},
+      {R"({"status":"error"})", false},
+  };
+  for (const auto& c : cases) {
+    ScriptedPeer peer({ReadRequest(), Send(c.answer)});
+    const ClientRun run = RunAgainst(peer);
+    if (c.ok) {
+      ExpectOk(run);
+    } else {
+      ExpectNotOk(run, kErrorLine);
+    }
+  }
+}
+
+TEST(Answer, PiecesAreJoinedAndAnAnswerBeforeTheRequestCounts) {
+  {
+    ScriptedPeer peer({ReadRequest(), Send("{\"sta"), Pause(300), Send("tus\":\"Ok\"}")});
+    const ClientRun run = RunAgainst(peer);
+    ExpectOk(run);
+    EXPECT_GE(run.seconds, 0.3);
+  }
+  {
+    ScriptedPeer peer({Send("{\"status\":\"Ok\"}"), ReadRequest()});
+    ExpectOk(RunAgainst(peer));
+  }
+  {
+    // 1024 bytes, the words at the very end.
+    const std::string tail = "\"status\":\"Ok\"";
+    ScriptedPeer peer({ReadRequest(), Send(std::string(1024 - tail.size(), ' ') + tail)});
+    ExpectOk(RunAgainst(peer));
+  }
+}
+
+TEST(Answer, AResetDuringTheWaitEndsItAtOnce) {
+  ScriptedPeer peer({ReadRequest(), Pause(200), Reset()});
+  const ClientRun run = RunAgainst(peer);
+  ExpectNotOk(run, "   !!! send error 104\n");
+  EXPECT_LT(run.seconds, 5);
+}
+
+TEST(Answer, WithoutAVerdictTheWaitEndsAfterFiveMinutes) {
+  const std::string words = "\"status\":\"Ok\"";
+  const std::vector<std::vector<PeerStep>> scripts = {
+      {ReadRequest(), Close()},
+      {ReadRequest()},  // silent, connection left open
+      {ReadRequest(), Send(R"({"result":"Ok"})"), Close()},
+      {ReadRequest(), Send(R"({"status":"OK"})")},
+      {ReadRequest(), Send(std::string("{\0", 2) + words)},
+      {ReadRequest(), Send(std::string(1020, ' ') + words)},  // words beyond 1024 bytes
+  };
+  for (const auto& script : scripts) {
+    ScriptedPeer peer(script);
+    const ClientRun run = RunAgainst(peer, kFastClock);
+    peer.Finish();
+    ExpectNotOk(run, kNoAnswerLine);
+    EXPECT_LT(run.seconds, 30);
+    EXPECT_NE(peer.received().find("\"type\":\"DSK_Play\""), std::string::npos);
+  }
+}
+
+TEST(Answer, AZeroByteBehindTheWordsChangesNothing) {
+  ScriptedPeer peer({ReadRequest(), Send(std::string("{\"status\":\"Ok\"}\0junk", 20))});
+  ExpectOk(RunAgainst(peer));
+}
+
+TEST(Answer, ProgressLinesReachAPipeWhileTheWaitGoesOn) {
+  ScriptedPeer peer({ReadRequest(), Pause(1500), Send(R"({"status":"Ok"})")});
+  const ClientRun run = RunAgainst(peer);
+  ExpectOk(run);
+  EXPECT_GT(run.SecondsFromOutputToExit(kStep1 + kStep2), 1.0);
+}
+
+TEST(Answer, ASocketNumberedAboveTheSelectLimitWorks) {
+  ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
+  ClientOptions many_descriptors;
+  many_descriptors.occupied_descriptors = 1500;
+  ExpectOk(RunAgainst(peer, many_descriptors));
+}
+
+TEST(Send, AServerThatGoesAwayWhileTheRequestIsSentEndsTheRunWithoutASignal) {
+  // The server reads nothing and goes while the client is still sending a
+  // request far larger than the socket buffers: a reset, or an end of stream
+  // followed by a reset (which makes the next send raise SIGPIPE by default).
+  const std::string file = WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" +
+                                            std::string(64 * 1024 * 1024, 'b') + "\"}}");
+  const std::vector<std::vector<PeerStep>> scripts = {
+      {Pause(300), Reset()},
+      {Pause(300), EndSending(), Pause(100), Close()},
+  };
+  for (const auto& script : scripts) {
+    ScriptedPeer peer(script);
+    const ClientRun run = RunClient({"127.0.0.1", peer.port_text(), "1", file});
+    EXPECT_TRUE(std::regex_match(run.output, std::regex(kStep1 + "   !!! send error (32|104)\n")))
+        << run.output;
+    EXPECT_EQ(run.status, kStatusSendFailed);
+  }
+}

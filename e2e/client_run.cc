@@ -1,0 +1,134 @@
+#include "e2e/client_run.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+// A client still running after this long is killed: the test fails, not hangs.
+constexpr double kClientLimitSeconds = 120;
+
+[[noreturn]] void StartClient(const std::vector<std::string>& arguments,
+                              const ClientOptions& options, int output, int errors) {
+  dup2(output, STDOUT_FILENO);
+  dup2(errors, STDERR_FILENO);
+  if (options.occupied_descriptors > 0) {
+    rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_NOFILE, &limit);
+    const int placeholder = open("/dev/null", O_RDONLY);
+    for (int fd = 3; fd < 3 + options.occupied_descriptors; ++fd) {
+      if (fd != placeholder) {
+        dup2(placeholder, fd);
+      }
+    }
+  }
+  std::vector<std::string> command;
+  if (!options.faketime.empty()) {
+    if (!options.fake_monotonic) {
+      setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
+    }
+    command = {"faketime", "-f", options.faketime};
+  }
+  command.push_back(LARKWIRE_BINARY);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : command) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+}  // namespace
+
+double ClientRun::SecondsFromOutputToExit(const std::string& text) const {
+  const std::size_t needed = output.find(text);
+  if (needed == std::string::npos) {
+    return -1;
+  }
+  for (const auto& [at, size] : output_arrivals) {
+    if (size >= needed + text.size()) {
+      return seconds - at;
+    }
+  }
+  return -1;
+}
+
+ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options) {
+  int output_pipe[2];
+  int error_pipe[2];
+  if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe");
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t child = fork();
+  if (child == 0) {
+    StartClient(arguments, options, output_pipe[1], error_pipe[1]);
+  }
+  close(output_pipe[1]);
+  close(error_pipe[1]);
+
+  ClientRun run;
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  pollfd streams[2] = {{output_pipe[0], POLLIN, 0}, {error_pipe[0], POLLIN, 0}};
+  int open_streams = 2;
+  while (open_streams > 0 && elapsed() < kClientLimitSeconds) {
+    if (poll(streams, 2, 100) <= 0) {
+      continue;
+    }
+    for (pollfd& stream : streams) {
+      if (stream.fd < 0 || stream.revents == 0) {
+        continue;
+      }
+      char piece[65536];
+      const ssize_t got = read(stream.fd, piece, sizeof piece);
+      if (got <= 0) {
+        close(stream.fd);
+        stream.fd = -1;
+        --open_streams;
+        continue;
+      }
+      if (stream.fd == output_pipe[0]) {
+        run.output.append(piece, static_cast<std::size_t>(got));
+        run.output_arrivals.emplace_back(elapsed(), run.output.size());
+      } else {
+        run.errors.append(piece, static_cast<std::size_t>(got));
+      }
+    }
+  }
+  if (open_streams > 0) {
+    kill(child, SIGKILL);
+    for (pollfd& stream : streams) {
+      if (stream.fd >= 0) {
+        close(stream.fd);
+      }
+    }
+  }
+  int wait_status = 0;
+  waitpid(child, &wait_status, 0);
+  run.seconds = elapsed();
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 1000 + WTERMSIG(wait_status);
+  return run;
+}
+
+std::string WriteCommandFile(const std::string& bytes) {
+  char directory[] = "/tmp/larkwire-e2e-XXXXXX";
+  if (mkdtemp(directory) == nullptr) {
+    throw std::runtime_error("mkdtemp");
+  }
+  const std::string path = std::string(directory) + "/command.json";
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ClientOptions {
+  // A libfaketime time specification ("2025-01-23 12:00:00", "+0 x1000"); the
+  // client runs under faketime when it is set.
+  std::string faketime;
+  // With a frozen wall clock, whether the monotonic clock stands still too.
+  bool fake_monotonic = true;
+  // Descriptors to leave open in the client, so its socket gets a high number.
+  int occupied_descriptors = 0;
+};
+
+struct ClientRun {
+  int status = -1;  // the exit status's low 8 bits, or 1000 + signal
+  std::string output;
+  std::string errors;
+  double seconds = 0;  // wall time of the whole run
+  // Seconds from the moment the output first held `text` until the client
+  // exited; negative when it never did.
+  double SecondsFromOutputToExit(const std::string& text) const;
+
+  std::vector<std::pair<double, std::size_t>> output_arrivals;  // (seconds, output size)
+};
+
+// Runs the built client with these arguments and collects everything it did.
+ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options = {});
+
+// Writes a command file into a fresh temporary directory; the path is returned.
+std::string WriteCommandFile(const std::string& bytes);
