@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing Larkwire needs, from Debian's archive.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
