@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -48,6 +49,18 @@ constexpr double kClientLimitSeconds = 120;
   execvp(argv[0], argv.data());
   _exit(127);
 }
+
+// Removes the command files' directories when the test program ends.
+struct TemporaryDirectories {
+  std::vector<std::string> paths;
+  ~TemporaryDirectories() {
+    for (const std::string& path : paths) {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  }
+};
+TemporaryDirectories temporary_directories;
 
 }  // namespace
 
@@ -128,6 +141,7 @@ std::string WriteCommandFile(const std::string& bytes) {
   if (mkdtemp(directory) == nullptr) {
     throw std::runtime_error("mkdtemp");
   }
+  temporary_directories.paths.push_back(directory);
   const std::string path = std::string(directory) + "/command.json";
   std::ofstream(path, std::ios::binary) << bytes;
   return path;

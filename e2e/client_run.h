@@ -28,5 +28,6 @@ struct ClientRun {
 // Runs the built client with these arguments and collects everything it did.
 ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options = {});
 
-// Writes a command file into a fresh temporary directory; the path is returned.
+// Writes a command file into a fresh temporary directory, removed when the
+// test program ends; the path is returned.
 std::string WriteCommandFile(const std::string& bytes);
