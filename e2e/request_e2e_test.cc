@@ -47,46 +47,34 @@ TEST(Request, ARefusedCommandPrintsItsOneMessageAndSendsNothing) {
   }
 }
 
-TEST(Request, TimedCommandCarriesIdAddressAndTimeOneSecondAhead) {
-  ScriptedPeer peer(Answering(kOkAnswer));
-  const std::string file = WriteCommandFile("{\n  \"type\": \"DSK_Play\",\n  \"params\": {}\n}\n");
-  // Both clocks frozen, so even the elapsed time is known.
-  const ClientRun run =
-      RunClient({"127.0.0.1", peer.port_text(), "4", file}, {"2025-01-23 12:00:00"});
-  peer.Finish();
-  EXPECT_EQ(
-      peer.received(),
-      R"({"_id":"4432000","params":{"head_id":"2","layer_id":"2","time":17376336010000000},"type":"DSK_Play"})");
-  EXPECT_EQ(run.output, kStep1 + kStep2 + kOkLine + "Finish OK elapsed times(ms): 0\n");
-  EXPECT_EQ(run.status, kStatusOk);
-  EXPECT_EQ(run.errors, "");
-}
-
-TEST(Request, UntimedCommandKeepsOtherMembersAndReordersThem) {
-  ScriptedPeer peer(Answering(kOkAnswer));
-  const std::string file = WriteCommandFile(
-      "{\"type\": \"DSK_Eject\", \"_id\": 5, \"extra\": [1, 2.50, null],\n"
-      " \"params\": {\"layer_id\": 7, \"Name\": \"A b\", \"_id\": \"x\", \"time\": \"keep\"}}");
-  const ClientRun run =
-      RunClient({"127.0.0.1", peer.port_text(), "1", file}, {"2025-01-23 00:00:09.950"});
-  peer.Finish();
-  EXPECT_EQ(
-      peer.received(),
-      R"({"_id":"1000099","extra":[1,2.5,null],"params":{"Name":"A b","_id":"x","head_id":"1","layer_id":"1","time":"keep"},"type":"DSK_Eject"})");
-  EXPECT_EQ(run.status, kStatusOk);
-}
-
-TEST(Request, LastLayerAndAByteOrderMarkAndCrLfLineEnds) {
-  ScriptedPeer peer(Answering(kOkAnswer));
-  const std::string file =
-      WriteCommandFile("\xEF\xBB\xBF{\r\n\"type\":\"SCTE_SetMessage\",\r\n\"params\":{}\r\n}\r\n");
-  const ClientRun run =
-      RunClient({"127.0.0.1", peer.port_text(), "99", file}, {"2025-01-23 23:59:59"});
-  peer.Finish();
-  EXPECT_EQ(
-      peer.received(),
-      R"({"_id":"99863990","params":{"head_id":"1","layer_id":"50","time":17376768000000000},"type":"SCTE_SetMessage"})");
-  EXPECT_EQ(run.status, kStatusOk);
+TEST(Request, ValidCommandsArriveCompletedCompactAndSorted) {
+  const struct {
+    std::string file, layer, frozen_clock, request;
+  } cases[] = {
+      // Timed: "time" is the frozen UTC time in 100 ns units, plus one second.
+      {"{\n  \"type\": \"DSK_Play\",\n  \"params\": {}\n}\n", "4", "2025-01-23 12:00:00",
+       R"({"_id":"4432000","params":{"head_id":"2","layer_id":"2","time":17376336010000000},"type":"DSK_Play"})"},
+      // Untimed: written members replaced, others kept, all members sorted.
+      {"{\"type\": \"DSK_Eject\", \"_id\": 5, \"extra\": [1, 2.50, null],\n"
+       " \"params\": {\"layer_id\": 7, \"Name\": \"A b\", \"_id\": \"x\", \"time\": \"keep\"}}",
+       "1", "2025-01-23 00:00:09.950",
+       R"({"_id":"1000099","extra":[1,2.5,null],"params":{"Name":"A b","_id":"x","head_id":"1","layer_id":"1","time":"keep"},"type":"DSK_Eject"})"},
+      // The last layer, a byte-order mark and CRLF line ends.
+      {"\xEF\xBB\xBF{\r\n\"type\":\"SCTE_SetMessage\",\r\n\"params\":{}\r\n}\r\n", "99",
+       "2025-01-23 23:59:59",
+       R"({"_id":"99863990","params":{"head_id":"1","layer_id":"50","time":17376768000000000},"type":"SCTE_SetMessage"})"},
+  };
+  for (const auto& c : cases) {
+    ScriptedPeer peer(Answering(kOkAnswer));
+    // Both clocks frozen, so even the elapsed time is known.
+    const ClientRun run = RunClient(
+        {"127.0.0.1", peer.port_text(), c.layer, WriteCommandFile(c.file)}, {c.frozen_clock});
+    peer.Finish();
+    EXPECT_EQ(peer.received(), c.request);
+    EXPECT_EQ(run.output, kStep1 + kStep2 + kOkLine + "Finish OK elapsed times(ms): 0\n");
+    EXPECT_EQ(run.status, kStatusOk);
+    EXPECT_EQ(run.errors, "");
+  }
 }
 
 TEST(Request, ALargeRequestArrivesWholeAtASlowServer) {
