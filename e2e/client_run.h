@@ -4,7 +4,7 @@
 #include <vector>
 
 struct ClientOptions {
-  // A libfaketime time specification ("2025-01-23 12:00:00", "+0 x1000"); the
+  // A libfaketime time setting ("2025-01-23 12:00:00", "+0 x1000"); the
   // client runs under faketime when it is set.
   std::string faketime;
   // With a frozen wall clock, whether the monotonic clock stands still too.
