@@ -237,7 +237,9 @@ TEST(WindowsRequest, ARefusedCommandPrintsItsOneMessageAndSendsNothing) {
        "[json.exception.type_error.302] type must be string, but is number\n"},
       {"{\"type\":\"%s%n%d\"}",
        "ERROR - JSON '{\"type\":\"%s%n%d\"}' has not parameter 'params'.\n"},
-      // Text mode: CRLF line ends reach the message as LF.
+      // Text mode: CRLF line ends reach the message as LF, and Ctrl-Z ends the text.
+      {"{\"type\":\"DSK_Cue\"}\x1A{\"params\":{}}\n",
+       "ERROR - JSON '{\"type\":\"DSK_Cue\"}' has not parameter 'params'.\n"},
       {"{\r\n\"params\":{}\r\n}\r\n",
        "ERROR - JSON '{\n\"params\":{}\n}\n' has not parameter 'type'.\n"},
       {deep, "ERROR - JSON '" + deep + "' has bad format.\n"},
