@@ -34,7 +34,7 @@ bool ConnectIPv4(Socket socket, const char* ip_text, int port) {
   server.sin_port = htons(static_cast<u_short>(port));
   server.sin_addr.s_addr = inet_addr(ip_text);
   return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&server),
-                   sizeof server) == 0;
+                   static_cast<int>(sizeof server)) == 0;
 }
 
 long SendSome(Socket socket, const char* data, std::size_t length) {
