@@ -18,8 +18,22 @@ namespace {
 // A client still running after this long is killed: the test fails, not hangs.
 constexpr double kClientLimitSeconds = 120;
 
-[[noreturn]] void StartClient(const std::vector<std::string>& arguments,
-                              const ClientOptions& options, int output, int errors) {
+// The faketime prefix when asked for, the client under test, its arguments.
+std::vector<std::string> CommandLine(const std::vector<std::string>& arguments,
+                                     const ClientOptions& options) {
+  std::vector<std::string> command;
+  if (!options.faketime.empty()) {
+    command = {"faketime", "-f", options.faketime};
+  }
+  const std::vector<std::string> client = ClientCommand();
+  command.insert(command.end(), client.begin(), client.end());
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return command;
+}
+
+// Runs in the child between fork and exec, with `argv` built beforehand.
+[[noreturn]] void StartClient(char* const* argv, const ClientOptions& options, int output,
+                              int errors) {
   dup2(output, STDOUT_FILENO);
   dup2(errors, STDERR_FILENO);
   if (options.occupied_descriptors > 0) {
@@ -32,21 +46,10 @@ constexpr double kClientLimitSeconds = 120;
       }
     }
   }
-  std::vector<std::string> command;
-  if (!options.faketime.empty()) {
-    if (!options.fake_monotonic) {
-      setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
-    }
-    command = {"faketime", "-f", options.faketime};
+  if (!options.faketime.empty() && !options.fake_monotonic) {
+    setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
   }
-  command.push_back(LARKWIRE_BINARY);
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
+  execvp(argv[0], argv);
   _exit(127);
 }
 
@@ -78,6 +81,12 @@ double ClientRun::SecondsFromOutputToExit(const std::string& text) const {
 }
 
 ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options) {
+  std::vector<std::string> command = CommandLine(arguments, options);
+  std::vector<char*> argv;
+  for (std::string& word : command) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
   int output_pipe[2];
   int error_pipe[2];
   if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
@@ -86,7 +95,7 @@ ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptio
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    StartClient(arguments, options, output_pipe[1], error_pipe[1]);
+    StartClient(argv.data(), options, output_pipe[1], error_pipe[1]);
   }
   close(output_pipe[1]);
   close(error_pipe[1]);

@@ -25,7 +25,11 @@ struct ClientRun {
   std::vector<std::pair<double, std::size_t>> output_arrivals;  // (seconds, output size)
 };
 
-// Runs the built client with these arguments and collects everything it did.
+// The command line that starts the client under test, program first. Each test
+// program defines it for the build of the client it tests.
+std::vector<std::string> ClientCommand();
+
+// Runs the client under test with these arguments and collects everything it did.
 ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options = {});
 
 // Writes a command file into a fresh temporary directory, removed when the
