@@ -3,7 +3,8 @@
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 
-packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
+packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime
+  libasio-dev libcli11-dev)
 
 missing=()
 for package in "${packages[@]}"; do
