@@ -117,6 +117,17 @@ int SimProcess::Stop(int signal_number) {
   return status;
 }
 
+bool SimProcess::AwaitOutput(const std::string& text) const {
+  const auto give_up = std::chrono::steady_clock::now() + kPatience;
+  while (Output().find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > give_up) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 std::string SimProcess::Output() const {
   return ReadWholeFile(directory_ + "/output") + ReadWholeFile(directory_ + "/errors");
 }

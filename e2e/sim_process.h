@@ -27,6 +27,8 @@ class SimProcess {
   // Stops the sim with `signal_number` and returns its exit status (the low
   // 8 bits, or 1000 + signal when a signal ended it).
   int Stop(int signal_number);
+  // Waits up to ten seconds until the output holds `text`; whether it does.
+  bool AwaitOutput(const std::string& text) const;
   // Everything the sim wrote to standard output and standard error so far.
   std::string Output() const;
   // The entries of its request log.

@@ -71,6 +71,11 @@ std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const 
   return FormatUtc(at) + " UTC " + peer + " closed the connection without sending a request";
 }
 
+std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
+                                        const std::string& peer) {
+  return FormatUtc(at) + " UTC " + peer + " sent more bytes after its request";
+}
+
 std::string FormatLogEntry(const RequestRecord& record) {
   nlohmann::ordered_json entry;
   entry["received"] = FormatUtc(record.received_at);

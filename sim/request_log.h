@@ -25,6 +25,11 @@ std::string FormatRequestLine(const RequestRecord& record);
 // The line for a connection that closed before it sent a byte. No line feed.
 std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const std::string& peer);
 
+// The line for a connection that sends more after its complete request, which
+// the client never does. No line feed.
+std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
+                                        const std::string& peer);
+
 // The same as one JSON Lines entry, with the raw request. No line feed.
 std::string FormatLogEntry(const RequestRecord& record);
 

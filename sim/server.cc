@@ -141,6 +141,15 @@ class Session : public std::enable_shared_from_this<Session> {
     }
   }
 
+  // Once per connection: a client that sends on would fill the output.
+  void ReportBytesAfterRequest() {
+    if (!reported_bytes_after_request_) {
+      reported_bytes_after_request_ = true;
+      std::cout << FormatBytesAfterRequestLine(std::chrono::system_clock::now(), peer_)
+                << std::endl;
+    }
+  }
+
   void Act() {
     switch (state_.options.answer) {
       case AnswerMode::kJudge:
@@ -214,6 +223,9 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Close() {
+    if (phase_ == Phase::kClosed) {
+      return;
+    }
     phase_ = Phase::kClosed;
     asio::error_code ignored;
     timer_.cancel();
@@ -229,6 +241,7 @@ class Session : public std::enable_shared_from_this<Session> {
   RequestVerdict verdict_;
   Phase phase_ = Phase::kCollecting;
   bool peer_closed_ = false;
+  bool reported_bytes_after_request_ = false;
 };
 
 void Accept(tcp::acceptor& acceptor, ServerState& state) {
