@@ -71,13 +71,9 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
     return "the request is not a JSON object";
   }
   const auto id = request.find("_id");
-  if (id == request.end()) {
-    return "\"_id\" is missing";
-  }
-  if (!id->is_string()) {
-    return "\"_id\" is not a string";
-  }
-  const std::string id_fault = IdentifierFault(id->get<std::string>());
+  const std::string id_fault = id == request.end() ? "\"_id\" is missing"
+                               : !id->is_string()  ? "\"_id\" is not a string"
+                                                   : IdentifierFault(id->get<std::string>());
   if (id_fault.empty()) {
     verdict.id = id->get<std::string>();
     verdict.layer = static_cast<int>(std::stol(verdict.id) / kLayerFactor);
@@ -131,9 +127,8 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
 }  // namespace
 
 bool IsCompleteRequest(const std::string& received) {
-  // Only a closing bracket can end a structured value; looking at nothing
-  // else keeps a request that trickles in byte by byte from costing a parse
-  // per byte.
+  // Only a closing bracket can end a structured value; a piece that ends in
+  // anything else is not worth a parse of everything received.
   return !received.empty() && (received.back() == '}' || received.back() == ']') &&
          json::accept(received);
 }

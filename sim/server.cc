@@ -25,6 +25,9 @@ constexpr auto kCloseTimeLimit = std::chrono::minutes(6);
 // at its socket every 100 ms, so it sees the first piece alone.
 constexpr auto kSplitPause = std::chrono::milliseconds(500);
 
+// How long to wait before accepting again after accepting failed.
+constexpr auto kAcceptRetryPause = std::chrono::milliseconds(100);
+
 const char* AnswerModeName(AnswerMode mode) {
   switch (mode) {
     case AnswerMode::kJudge:
@@ -244,16 +247,27 @@ class Session : public std::enable_shared_from_this<Session> {
   bool reported_bytes_after_request_ = false;
 };
 
-void Accept(tcp::acceptor& acceptor, ServerState& state) {
-  acceptor.async_accept([&acceptor, &state](const asio::error_code& error, tcp::socket socket) {
-    if (!acceptor.is_open()) {
-      return;
-    }
-    if (!error) {
-      std::make_shared<Session>(std::move(socket), state)->Start();
-    }
-    Accept(acceptor, state);
-  });
+void Accept(tcp::acceptor& acceptor, asio::steady_timer& retry, ServerState& state) {
+  acceptor.async_accept(
+      [&acceptor, &retry, &state](const asio::error_code& error, tcp::socket socket) {
+        if (!acceptor.is_open()) {
+          return;
+        }
+        if (!error) {
+          std::make_shared<Session>(std::move(socket), state)->Start();
+          Accept(acceptor, retry, state);
+          return;
+        }
+        // Out of descriptors, say: accepting again at once would fail again
+        // at once, so wait for connections to close.
+        std::cerr << "larkwire-sim: can't accept a connection: " << error.message() << std::endl;
+        retry.expires_after(kAcceptRetryPause);
+        retry.async_wait([&acceptor, &retry, &state](const asio::error_code& wait_error) {
+          if (!wait_error) {
+            Accept(acceptor, retry, state);
+          }
+        });
+      });
 }
 
 }  // namespace
@@ -309,7 +323,8 @@ int RunServer(const ServerOptions& options) {
 
   std::cout << "larkwire-sim: listening on " << where << ", answer "
             << AnswerModeName(options.answer) << std::endl;
-  Accept(acceptor, state);
+  asio::steady_timer accept_retry(io);
+  Accept(acceptor, accept_retry, state);
   io.run();
   return 0;
 }
