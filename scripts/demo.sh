@@ -6,9 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+echo "--- installing what is missing"
 scripts/install-deps.sh
 build_log=build/demo-build.log
 mkdir -p build
+echo "--- building larkwire and larkwire-sim into build/ (log: $build_log)"
 if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release &&
   cmake --build build -j "$(nproc)" --target larkwire larkwire-sim; } >"$build_log" 2>&1; then
   cat "$build_log"
