@@ -258,6 +258,23 @@ TEST(Sim, ASilentConnectionNeitherDelaysAnotherNorStaysUnanswered) {
   EXPECT_EQ(entries[1]["request"], half);
 }
 
+TEST(Sim, BytesAfterTheRequestAreReported) {
+  SimProcess sim;
+  const int connection = ConnectToLoopback(sim.port());
+  ASSERT_GE(connection, 0);
+  const std::string request =
+      R"({"_id":"2000000","params":{"head_id":"2","layer_id":"1"},"type":"DSK_Eject"})";
+  ASSERT_EQ(send(connection, request.data(), request.size(), 0),
+            static_cast<ssize_t>(request.size()));
+  EXPECT_EQ(ReadAnswer(connection, 10), R"({"_id":"2000000","status":"Ok"})");
+  EXPECT_EQ(sim.Output().find(" sent more bytes after its request\n"), std::string::npos);
+  ASSERT_EQ(send(connection, "\n", 1, 0), 1);
+  EXPECT_TRUE(sim.AwaitOutput(" sent more bytes after its request\n")) << sim.Output();
+  close(connection);
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_EQ(sim.LogEntries().size(), 1u);
+}
+
 TEST(Sim, ARequestOverOneMebibyteIsRefused) {
   SimProcess sim;
   const int connection = ConnectToLoopback(sim.port());

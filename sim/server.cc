@@ -85,7 +85,9 @@ class Session : public std::enable_shared_from_this<Session> {
             self->PeerClosed();
             return;
           }
-          if (self->phase_ == Phase::kCollecting) {
+          if (self->phase_ != Phase::kCollecting) {
+            self->ReportBytesAfterRequest();
+          } else {
             self->received_.append(self->piece_.data(), size);
             if (self->received_.size() > kRequestByteLimit) {
               self->Judge("the request is larger than 1 MiB");
