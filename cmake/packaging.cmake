@@ -1,5 +1,6 @@
 # Release packages, made by cpack in a build folder:
-#   Linux (Debian):  cpack -G DEB   the binary, the README, the examples and larkwire(1)
+#   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the README, the examples
+#                                   and larkwire(1)
 #   Windows (cross): cpack -G ZIP   Larkwire.exe, the README and the examples
 set(CPACK_PACKAGE_NAME larkwire)
 set(CPACK_PACKAGE_VENDOR Larkwire)
@@ -17,7 +18,7 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   include(GNUInstallDirs)
-  install(TARGETS larkwire RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 

@@ -1,4 +1,5 @@
-// How the real binary waits for and judges the server's answer.
+// How the real binary waits for and judges the server's answer, where the
+// answer must be one larkwire-sim never gives: a scripted peer plays it.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -63,13 +64,7 @@ TEST(Answer, OkAndErrorWordsDecide) {
   }
 }
 
-TEST(Answer, PiecesAreJoinedAndAnAnswerBeforeTheRequestCounts) {
-  {
-    ScriptedPeer peer({ReadRequest(), Send("{\"sta"), Pause(300), Send("tus\":\"Ok\"}")});
-    const ClientRun run = RunAgainst(peer);
-    ExpectOk(run);
-    EXPECT_GE(run.seconds, 0.3);
-  }
+TEST(Answer, AnAnswerBeforeTheRequestAndOneOfExactly1024BytesCount) {
   {
     ScriptedPeer peer({Send("{\"status\":\"Ok\"}"), ReadRequest()});
     ExpectOk(RunAgainst(peer));
@@ -82,18 +77,9 @@ TEST(Answer, PiecesAreJoinedAndAnAnswerBeforeTheRequestCounts) {
   }
 }
 
-TEST(Answer, AResetDuringTheWaitEndsItAtOnce) {
-  ScriptedPeer peer({ReadRequest(), Pause(200), Reset()});
-  const ClientRun run = RunAgainst(peer);
-  ExpectNotOk(run, "   !!! send error 104\n");
-  EXPECT_LT(run.seconds, 5);
-}
-
 TEST(Answer, WithoutAVerdictTheWaitEndsAfterFiveMinutes) {
   const std::string words = "\"status\":\"Ok\"";
   const std::vector<std::vector<PeerStep>> scripts = {
-      {ReadRequest(), Close()},
-      {ReadRequest()},  // silent, connection left open
       {ReadRequest(), Send(R"({"result":"Ok"})"), Close()},
       {ReadRequest(), Send(R"({"status":"OK"})")},
       {ReadRequest(), Send(std::string("{\0", 2) + words)},
@@ -112,20 +98,6 @@ TEST(Answer, WithoutAVerdictTheWaitEndsAfterFiveMinutes) {
 TEST(Answer, AZeroByteBehindTheWordsChangesNothing) {
   ScriptedPeer peer({ReadRequest(), Send(std::string("{\"status\":\"Ok\"}\0junk", 20))});
   ExpectOk(RunAgainst(peer));
-}
-
-TEST(Answer, ProgressLinesReachAPipeWhileTheWaitGoesOn) {
-  ScriptedPeer peer({ReadRequest(), Pause(1500), Send(R"({"status":"Ok"})")});
-  const ClientRun run = RunAgainst(peer);
-  ExpectOk(run);
-  EXPECT_GT(run.SecondsFromOutputToExit(kStep1 + kStep2), 1.0);
-}
-
-TEST(Answer, ASocketNumberedAboveTheSelectLimitWorks) {
-  ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
-  ClientOptions many_descriptors;
-  many_descriptors.occupied_descriptors = 1500;
-  ExpectOk(RunAgainst(peer, many_descriptors));
 }
 
 TEST(Send, AServerThatGoesAwayWhileTheRequestIsSentEndsTheRunWithoutASignal) {

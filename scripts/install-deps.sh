@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
+# The rehearsal server: standalone Asio and CLI11.
+packages+=(libasio-dev libcli11-dev)
 # The Windows build and its tests: the MinGW-w64 cross compiler and Wine.
 packages+=(g++-mingw-w64-x86-64-posix wine wine64)
 # The release packages: cpack's Debian generator reads dependencies with these.

@@ -1,0 +1,156 @@
+#include "e2e/sim_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "e2e/peer.h"
+
+namespace {
+
+// How long the sim may take to start listening or to stop.
+constexpr auto kPatience = std::chrono::seconds(10);
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+pid_t StartSim(const std::vector<std::string>& arguments, const std::string& output_path,
+               const std::string& errors_path) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int output = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int errors = open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(output, STDOUT_FILENO);
+    dup2(errors, STDERR_FILENO);
+    std::vector<std::string> command = {LARKWIRE_SIM_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : command) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return child;
+}
+
+// Waits for the child's exit for up to the patience; -1 when it still runs.
+int AwaitExit(pid_t child) {
+  const auto give_up = std::chrono::steady_clock::now() + kPatience;
+  do {
+    int wait_status = 0;
+    if (waitpid(child, &wait_status, WNOHANG) == child) {
+      return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 1000 + WTERMSIG(wait_status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < give_up);
+  return -1;
+}
+
+std::string MakeDirectory() {
+  char directory[] = "/tmp/larkwire-sim-e2e-XXXXXX";
+  if (mkdtemp(directory) == nullptr) {
+    throw std::runtime_error("mkdtemp");
+  }
+  return directory;
+}
+
+}  // namespace
+
+SimProcess::SimProcess(const std::vector<std::string>& options) : directory_(MakeDirectory()) {
+  // A port found free may be taken before the sim binds it; then another.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    close(BindLoopbackPort(false, port_));
+    std::vector<std::string> arguments = {"--listen", "127.0.0.1:" + port_text(), "--log",
+                                          directory_ + "/requests.jsonl"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors");
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < give_up) {
+      if (Output().find("listening on") != std::string::npos) {
+        return;
+      }
+      int wait_status = 0;
+      if (waitpid(pid_, &wait_status, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (pid_ > 0 || Output().find("in use") == std::string::npos) {
+      if (pid_ > 0) {
+        Stop(SIGKILL);
+      }
+      throw std::runtime_error("larkwire-sim did not start: " + Output());
+    }
+  }
+  throw std::runtime_error("larkwire-sim found no free port");
+}
+
+SimProcess::~SimProcess() {
+  if (pid_ > 0) {
+    Stop(SIGKILL);
+  }
+}
+
+int SimProcess::Stop(int signal_number) {
+  kill(pid_, signal_number);
+  int status = AwaitExit(pid_);
+  if (status == -1) {
+    kill(pid_, SIGKILL);
+    status = AwaitExit(pid_);
+  }
+  pid_ = -1;
+  return status;
+}
+
+bool SimProcess::AwaitOutput(const std::string& text) const {
+  const auto give_up = std::chrono::steady_clock::now() + kPatience;
+  while (Output().find(text) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > give_up) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+std::string SimProcess::Output() const {
+  return ReadWholeFile(directory_ + "/output") + ReadWholeFile(directory_ + "/errors");
+}
+
+std::vector<nlohmann::json> SimProcess::LogEntries() const {
+  std::vector<nlohmann::json> entries;
+  std::istringstream lines(ReadWholeFile(directory_ + "/requests.jsonl"));
+  for (std::string line; std::getline(lines, line);) {
+    entries.push_back(nlohmann::json::parse(line));
+  }
+  return entries;
+}
+
+SimExit RunSimToExit(const std::vector<std::string>& arguments) {
+  const std::string directory = MakeDirectory();
+  const pid_t child = StartSim(arguments, directory + "/output", directory + "/errors");
+  SimExit result;
+  result.status = AwaitExit(child);
+  if (result.status == -1) {
+    kill(child, SIGKILL);
+    AwaitExit(child);
+  }
+  result.output = ReadWholeFile(directory + "/output");
+  result.errors = ReadWholeFile(directory + "/errors");
+  return result;
+}

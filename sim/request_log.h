@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "sim/request_check.h"
+
+namespace sim {
+
+// One judged request, as the sim reports it.
+struct RequestRecord {
+  std::chrono::system_clock::time_point received_at;
+  std::string peer;  // address:port
+  std::string request;
+  RequestVerdict verdict;
+  std::string answer;  // the name of the answer mode
+};
+
+// The readable line for standard output: time received, peer, layer with
+// "layer_id" and "head_id", type, "_id", how far "time" lies ahead of the
+// sim's clock, verdict and reason. No line feed.
+std::string FormatRequestLine(const RequestRecord& record);
+
+// The line for a connection that closed before it sent a byte. No line feed.
+std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const std::string& peer);
+
+// The line for a connection that sends more after its complete request, which
+// the client never does. No line feed.
+std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
+                                        const std::string& peer);
+
+// The same as one JSON Lines entry, with the raw request. No line feed.
+std::string FormatLogEntry(const RequestRecord& record);
+
+// The UTC time in 100-nanosecond units since 1970, the unit of "time".
+std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at);
+
+}  // namespace sim
