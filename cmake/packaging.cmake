@@ -1,7 +1,8 @@
 # Release packages, made by cpack in a build folder:
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the README, the examples
 #                                   and larkwire(1)
-#   Windows (cross): cpack -G ZIP   Larkwire.exe, the README and the examples
+#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, the README and the
+#                                   examples
 set(CPACK_PACKAGE_NAME larkwire)
 set(CPACK_PACKAGE_VENDOR Larkwire)
 set(CPACK_PACKAGE_CONTACT "Larkwire developers")
@@ -10,7 +11,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  install(TARGETS larkwire RUNTIME DESTINATION .)
+  install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
   install(FILES README.md DESTINATION .)
   install(DIRECTORY examples/ DESTINATION examples)
   set(CPACK_GENERATOR ZIP)

@@ -48,7 +48,7 @@ if [ "$status" -ne 255 ] || [ "$(head -n 1 <<<"$usage")" != "$first_line" ]; the
 fi
 
 zip_listing=$(cmake -E tar tf "$zip")
-expect_entries "$zip" "$zip_listing" Larkwire.exe README.md "${examples[@]/#/examples/}"
+expect_entries "$zip" "$zip_listing" Larkwire.exe larkwire-sim.exe README.md "${examples[@]/#/examples/}"
 
 echo "Packages:"
 ls -l "$deb" "$zip"

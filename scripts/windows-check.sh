@@ -14,15 +14,22 @@ cmake -S . -B build-windows --toolchain cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="-Wpedantic -Werror"
 cmake --build build-windows -j 2
 client="$PWD/build-windows/app/Larkwire.exe"
+sim="$PWD/build-windows/sim/larkwire-sim.exe"
 
-echo "Imports of Larkwire.exe:"
-imports=$(x86_64-w64-mingw32-objdump -p "$client" | sed -n 's/^[[:space:]]*DLL Name: //p')
-echo "$imports" | sed 's/^/  /'
-foreign=$(echo "$imports" | grep -viE '^(kernel32|msvcrt|ws2_32)\.dll$' || true)
-if [ -n "$foreign" ]; then
-  echo "Larkwire.exe needs DLLs that Windows does not ship: $foreign" >&2
-  exit 1
-fi
+# Fails when the executable imports a DLL outside the given list.
+expect_imports() {
+  local executable=$1 allowed=$2
+  echo "Imports of $(basename "$executable"):"
+  imports=$(x86_64-w64-mingw32-objdump -p "$executable" | sed -n 's/^[[:space:]]*DLL Name: //p')
+  echo "$imports" | sed 's/^/  /'
+  foreign=$(echo "$imports" | grep -viE "^($allowed)\.dll\$" || true)
+  if [ -n "$foreign" ]; then
+    echo "$(basename "$executable") needs DLLs that Windows does not ship: $foreign" >&2
+    exit 1
+  fi
+}
+expect_imports "$client" 'kernel32|msvcrt|ws2_32'
+expect_imports "$sim" 'kernel32|msvcrt|ws2_32|mswsock'
 
 cmake --build build -j 2 --target windows_e2e_tests
 
@@ -38,3 +45,23 @@ trap 'wineserver -k || true' EXIT
 wine cmd /c exit 0
 
 LARKWIRE_WINDOWS_CLIENT="$client" build/e2e/windows_e2e_tests
+
+# larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
+port=$((20000 + RANDOM % 30000))
+sim_output=$(mktemp)
+wine "$sim" --listen "127.0.0.1:$port" >"$sim_output" 2>&1 &
+sim_pid=$!
+trap 'kill "$sim_pid" 2>/dev/null || true; wineserver -k || true; rm -f "$sim_output"' EXIT
+for _ in $(seq 50); do
+  grep -q "listening on" "$sim_output" && break
+  sleep 0.1
+done
+status=0
+wine "$client" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+sleep 0.5
+cat "$sim_output"
+if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$sim_output"; then
+  echo "Larkwire.exe and larkwire-sim.exe did not agree (client status $status)" >&2
+  exit 1
+fi
+echo "Larkwire.exe and larkwire-sim.exe: OK"

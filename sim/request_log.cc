@@ -14,8 +14,8 @@ std::string FormatUtc(std::chrono::system_clock::time_point at) {
   const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
   const long milliseconds = static_cast<long>(
       std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
-  std::tm parts{};
-  gmtime_r(&seconds, &parts);
+  // The sim runs on one thread, so the C library's shared result is safe here.
+  const std::tm parts = *std::gmtime(&seconds);
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", parts.tm_year + 1900,
                 parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
