@@ -1,6 +1,7 @@
 #include "e2e/client_run.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -17,8 +18,45 @@ namespace {
 // A client still running after this long is killed: the test fails, not hangs.
 constexpr double kClientLimitSeconds = 120;
 
-[[noreturn]] void StartClient(const std::vector<std::string>& arguments,
-                              const ClientOptions& options, int output, int errors) {
+// Everything the child needs, built before the fork: between fork and exec
+// the child of a threaded process may only make async-signal-safe calls (a
+// malloc there can deadlock on a lock that another thread held at the fork).
+struct ClientLaunch {
+  std::vector<std::string> words;
+  std::vector<std::string> environment;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
+ClientLaunch PrepareLaunch(const std::vector<std::string>& arguments,
+                           const ClientOptions& options) {
+  ClientLaunch launch;
+  if (!options.faketime.empty()) {
+    launch.words = {"faketime", "-f", options.faketime};
+    if (!options.fake_monotonic) {
+      launch.environment.push_back("FAKETIME_DONT_FAKE_MONOTONIC=1");
+    }
+  }
+  launch.words.push_back(LARKWIRE_BINARY);
+  launch.words.insert(launch.words.end(), arguments.begin(), arguments.end());
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::string(*entry).rfind("FAKETIME_DONT_FAKE_MONOTONIC=", 0) != 0) {
+      launch.environment.push_back(*entry);
+    }
+  }
+  for (std::string& word : launch.words) {
+    launch.argv.push_back(word.data());
+  }
+  launch.argv.push_back(nullptr);
+  for (std::string& entry : launch.environment) {
+    launch.envp.push_back(entry.data());
+  }
+  launch.envp.push_back(nullptr);
+  return launch;
+}
+
+[[noreturn]] void StartClient(const ClientLaunch& launch, const ClientOptions& options, int output,
+                              int errors) {
   dup2(output, STDOUT_FILENO);
   dup2(errors, STDERR_FILENO);
   if (options.occupied_descriptors > 0) {
@@ -31,21 +69,13 @@ constexpr double kClientLimitSeconds = 120;
       }
     }
   }
-  std::vector<std::string> command;
-  if (!options.faketime.empty()) {
-    if (!options.fake_monotonic) {
-      setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
+  if (options.unprivileged && getuid() == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+      _exit(126);
     }
-    command = {"faketime", "-f", options.faketime};
   }
-  command.push_back(LARKWIRE_BINARY);
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
+  execvpe(launch.argv[0], launch.argv.data(), launch.envp.data());
   _exit(127);
 }
 
@@ -70,10 +100,11 @@ ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptio
   if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe");
   }
+  const ClientLaunch launch = PrepareLaunch(arguments, options);
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    StartClient(arguments, options, output_pipe[1], error_pipe[1]);
+    StartClient(launch, options, output_pipe[1], error_pipe[1]);
   }
   close(output_pipe[1]);
   close(error_pipe[1]);

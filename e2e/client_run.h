@@ -11,6 +11,9 @@ struct ClientOptions {
   bool fake_monotonic = true;
   // Descriptors to leave open in the client, so its socket gets a high number.
   int occupied_descriptors = 0;
+  // Run the client as the unprivileged user nobody when the tests run as root,
+  // so that file permissions bind it.
+  bool unprivileged = false;
 };
 
 struct ClientRun {
