@@ -50,7 +50,7 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const bool silent = argc == 3;
-  const int listener = ListenOnLoopback(std::atoi(argv[1]));
+  const int listener = ListenOnLoopback(static_cast<int>(std::strtol(argv[1], nullptr, 10)));
   for (;;) {
     const int connection = accept(listener, nullptr, nullptr);
     if (connection >= 0) {

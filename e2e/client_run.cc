@@ -159,7 +159,7 @@ std::string WriteCommandFile(const std::string& bytes) {
   if (mkdtemp(directory) == nullptr) {
     throw std::runtime_error("mkdtemp");
   }
-  const std::string path = std::string(directory) + "/command.json";
+  std::string path = std::string(directory) + "/command.json";
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

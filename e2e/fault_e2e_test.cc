@@ -168,7 +168,7 @@ TEST(ServerFault, GarbageAndFloodsWithoutTheWordsGiveNoVerdict) {
   const std::string words = R"({"status":"Ok"})";
   const std::vector<std::vector<PeerStep>> scripts = {
       {ReadRequest(), Send(garbage + garbage + garbage + garbage)},
-      {ReadRequest(), Send(std::string(1024 * 1024, 'x') + words), Close()},
+      {ReadRequest(), Send(std::string(std::size_t{1} << 20, 'x') + words), Close()},
       {ReadRequest(), Send(garbage), Pause(150), Send(std::string(1, '\0') + words)},
   };
   for (const auto& script : scripts) {
@@ -231,7 +231,7 @@ TEST(CommandFileFault, BinaryAndInvalidUtf8TextIsRefusedQuotedAsRead) {
 }
 
 TEST(CommandFileFault, AHundredMegabyteCommandArrivesWhole) {
-  const std::string payload(100 * 1024 * 1024, 'p');
+  const std::string payload(std::size_t{100} << 20, 'p');
   const std::string file =
       WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}\n");
   ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
@@ -270,6 +270,7 @@ TEST(Concurrency, AHundredRunsAtOnceAgainstOneServerAllSucceed) {
   const std::string file = WriteCommandFile(R"({"type":"DSK_Play","params":{}})");
   std::vector<ClientRun> runs(kRuns);
   std::vector<std::thread> clients;
+  clients.reserve(kRuns);
   for (int i = 0; i < kRuns; ++i) {
     clients.emplace_back([&, i] {
       runs[i] = RunClient({"127.0.0.1", server.port_text(), std::to_string(1 + i % 99), file});

@@ -64,7 +64,7 @@ bool ReceivePiece(int connection, std::string& into) {
 
 void ReadWholeRequest(int connection, std::string& into) {
   // The request has no terminator: it ends where the JSON value ends.
-  while (!(into.size() > 0 && into.back() == '}' && nlohmann::json::accept(into)) &&
+  while (!(!into.empty() && into.back() == '}' && nlohmann::json::accept(into)) &&
          ReceivePiece(connection, into)) {
   }
 }

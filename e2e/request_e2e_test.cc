@@ -90,7 +90,7 @@ TEST(Request, LastLayerAndAByteOrderMarkAndCrLfLineEnds) {
 }
 
 TEST(Request, ALargeRequestArrivesWholeAtASlowServer) {
-  const std::string payload(8 * 1024 * 1024, 'p');
+  const std::string payload(std::size_t{8} << 20, 'p');
   ScriptedPeer peer({Pause(500), ReadRequest(), Send(kOkAnswer)});
   const std::string file =
       WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}");
