@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
 # The checks (scripts/check.sh) and benchmarks (bench/): clang with its
 # sanitizer and libFuzzer runtimes, the analysers, valgrind and the timing tools.
-packages+=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind hyperfine time netcat-openbsd)
+packages+=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind hyperfine time netcat-openbsd jq)
 
 missing=()
 for package in "${packages[@]}"; do
