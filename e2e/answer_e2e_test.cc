@@ -1,6 +1,7 @@
 // How the real binary waits for and judges the server's answer.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "e2e/client_run.h"
@@ -85,8 +86,10 @@ TEST(Answer, PiecesAreJoinedAndAnAnswerBeforeTheRequestCounts) {
 TEST(Answer, AResetDuringTheWaitEndsItAtOnce) {
   ScriptedPeer peer({ReadRequest(), Pause(200), Reset()});
   const ClientRun run = RunAgainst(peer);
+  peer.Finish();
   ExpectNotOk(run, "   !!! send error 104\n");
   EXPECT_LT(run.seconds, 5);
+  EXPECT_TRUE(nlohmann::json::accept(peer.received())) << peer.received();
 }
 
 TEST(Answer, WithoutAVerdictTheWaitEndsAfterFiveMinutes) {
