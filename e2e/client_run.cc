@@ -1,10 +1,11 @@
 #include "e2e/client_run.h"
 
 #include <fcntl.h>
-#include <grp.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,11 +70,10 @@ ClientLaunch PrepareLaunch(const std::vector<std::string>& arguments,
       }
     }
   }
-  if (options.unprivileged && getuid() == 0) {
-    constexpr uid_t kNobody = 65534;
-    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-      _exit(126);
-    }
+  if (options.obey_file_permissions && geteuid() == 0 &&
+      (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+       prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0)) {
+    _exit(126);
   }
   execvpe(launch.argv[0], launch.argv.data(), launch.envp.data());
   _exit(127);

@@ -248,14 +248,11 @@ TEST(CommandFileFault, AHundredMegabyteCommandArrivesWhole) {
 
 TEST(CommandFileFault, AnUnreadableFileDoesNotOpen) {
   const std::string file = WriteCommandFile(kCommand);
-  // Its folder open to all, the file to no one but root; the client runs as
-  // nobody when the tests run as root.
-  ASSERT_EQ(chmod(file.substr(0, file.rfind('/')).c_str(), 0755), 0);
   ASSERT_EQ(chmod(file.c_str(), 0), 0);
   ScriptedPeer peer;
-  ClientOptions unprivileged;
-  unprivileged.unprivileged = true;
-  const ClientRun run = RunClient({"127.0.0.1", peer.port_text(), "1", file}, unprivileged);
+  ClientOptions obeying;
+  obeying.obey_file_permissions = true;
+  const ClientRun run = RunClient({"127.0.0.1", peer.port_text(), "1", file}, obeying);
   peer.Finish();
   EXPECT_EQ(run.output, "Can't open JSON file");
   EXPECT_EQ(run.status, kStatusCommandFileFailed);
