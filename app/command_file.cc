@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/text_file.h"
 
@@ -11,6 +13,13 @@ bool ReadCommandFile(const char* path, std::string& command_text) {
     return false;
   }
   command_text.clear();
+  // Room for the whole file at once, where its size is known: the text is
+  // then never copied while it grows.
+  std::error_code size_unknown;
+  const std::uintmax_t file_size = std::filesystem::file_size(path, size_unknown);
+  if (!size_unknown) {
+    command_text.reserve(static_cast<std::size_t>(file_size));
+  }
   char chunk[1024];
   while (!std::feof(file)) {
     if (std::fgets(chunk, sizeof chunk, file) == nullptr) {

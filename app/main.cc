@@ -1,4 +1,5 @@
 #include <string>
+#include <utility>
 
 #include "app/arguments.h"
 #include "app/command_file.h"
@@ -42,7 +43,8 @@ int main(int argc, char* argv[]) {
     exchange::CloseConnection(connection.socket);
     return kCommandFileFailed;
   }
-  const ExitStatus status = ProcessCommand(connection.socket, layer_number, command_text);
+  const ExitStatus status =
+      ProcessCommand(connection.socket, layer_number, std::move(command_text));
   exchange::CloseConnection(connection.socket);
   return status;
 }

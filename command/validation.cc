@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "command/parse.h"
+
 namespace command {
 
 namespace {
@@ -47,8 +49,7 @@ int NestingDepth(const nlohmann::json& value) {
 
 Validation ValidateCommand(const std::string& command_text) {
   try {
-    // No callback and no exceptions: malformed text gives the discarded value.
-    nlohmann::json document = nlohmann::json::parse(command_text, nullptr, false);
+    nlohmann::json document = ParseCommandText(command_text);
     if (!document.is_object() || NestingDepth(document) > kMaxNestingDepth) {
       return Refused(command_text, "has bad format.");
     }

@@ -119,3 +119,21 @@ TEST(NestingDepth, CountsContainersOnly) {
   EXPECT_EQ(command::NestingDepth(json::object()), 1);
   EXPECT_EQ(command::NestingDepth(json::parse(R"({"a":1,"b":[2,{"c":[]}],"d":{}})")), 4);
 }
+
+TEST(ValidateCommand, BuildsTheDocumentTheLibraryWouldParse) {
+  const std::string texts[] = {
+      R"({"type":"DSK_Cue","params":{"a":1,"a":{"b":2}},"type":"DSK_Play"})",
+      R"({"type":"DSK_Cue","params":{"n":[-1,18446744073709551615,2.50,1e3,true,null,"",[[]],{}]}})",
+      "{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + std::string(100000, 'b') + "\\u00e9\"}}",
+      "\xEF\xBB\xBF{\"params\":{},\"type\":\"x\",\"\xC3\xA9\":[{\"k\":\"v\"},[1,[2]]]}",
+  };
+  for (const std::string& text : texts) {
+    command::Validation validation = ValidateCommand(text);
+    ASSERT_TRUE(validation.valid) << text;
+    nlohmann::json expected = nlohmann::json::parse(text);
+    EXPECT_EQ(validation.command.params, expected["params"]) << text;
+    expected.erase("params");
+    validation.command.document.erase("params");
+    EXPECT_EQ(validation.command.document, expected) << text;
+  }
+}

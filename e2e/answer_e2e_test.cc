@@ -2,6 +2,7 @@
 // answer must be one larkwire-sim never gives: a scripted peer plays it.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "e2e/client_run.h"
@@ -105,7 +106,7 @@ TEST(Send, AServerThatGoesAwayWhileTheRequestIsSentEndsTheRunWithoutASignal) {
   // request far larger than the socket buffers: a reset, or an end of stream
   // followed by a reset (which makes the next send raise SIGPIPE by default).
   const std::string file = WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" +
-                                            std::string(64 * 1024 * 1024, 'b') + "\"}}");
+                                            std::string(std::size_t{64} << 20, 'b') + "\"}}");
   const std::vector<std::vector<PeerStep>> scripts = {
       {Pause(300), Reset()},
       {Pause(300), EndSending(), Pause(100), Close()},

@@ -1,9 +1,11 @@
 #include "e2e/client_run.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,21 +20,45 @@ namespace {
 // A client still running after this long is killed: the test fails, not hangs.
 constexpr double kClientLimitSeconds = 120;
 
-// The faketime prefix when asked for, the client under test, its arguments.
-std::vector<std::string> CommandLine(const std::vector<std::string>& arguments,
-                                     const ClientOptions& options) {
-  std::vector<std::string> command;
+// Everything the child needs, built before the fork: between fork and exec
+// the child of a threaded process may only make async-signal-safe calls (a
+// malloc there can deadlock on a lock that another thread held at the fork).
+struct ClientLaunch {
+  std::vector<std::string> words;
+  std::vector<std::string> environment;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
+ClientLaunch PrepareLaunch(const std::vector<std::string>& arguments,
+                           const ClientOptions& options) {
+  ClientLaunch launch;
   if (!options.faketime.empty()) {
-    command = {"faketime", "-f", options.faketime};
+    launch.words = {"faketime", "-f", options.faketime};
+    if (!options.fake_monotonic) {
+      launch.environment.push_back("FAKETIME_DONT_FAKE_MONOTONIC=1");
+    }
   }
   const std::vector<std::string> client = ClientCommand();
-  command.insert(command.end(), client.begin(), client.end());
-  command.insert(command.end(), arguments.begin(), arguments.end());
-  return command;
+  launch.words.insert(launch.words.end(), client.begin(), client.end());
+  launch.words.insert(launch.words.end(), arguments.begin(), arguments.end());
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::string(*entry).rfind("FAKETIME_DONT_FAKE_MONOTONIC=", 0) != 0) {
+      launch.environment.push_back(*entry);
+    }
+  }
+  for (std::string& word : launch.words) {
+    launch.argv.push_back(word.data());
+  }
+  launch.argv.push_back(nullptr);
+  for (std::string& entry : launch.environment) {
+    launch.envp.push_back(entry.data());
+  }
+  launch.envp.push_back(nullptr);
+  return launch;
 }
 
-// Runs in the child between fork and exec, with `argv` built beforehand.
-[[noreturn]] void StartClient(char* const* argv, const ClientOptions& options, int output,
+[[noreturn]] void StartClient(const ClientLaunch& launch, const ClientOptions& options, int output,
                               int errors) {
   dup2(output, STDOUT_FILENO);
   dup2(errors, STDERR_FILENO);
@@ -46,10 +72,12 @@ std::vector<std::string> CommandLine(const std::vector<std::string>& arguments,
       }
     }
   }
-  if (!options.faketime.empty() && !options.fake_monotonic) {
-    setenv("FAKETIME_DONT_FAKE_MONOTONIC", "1", 1);
+  if (options.obey_file_permissions && geteuid() == 0 &&
+      (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+       prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0)) {
+    _exit(126);
   }
-  execvp(argv[0], argv);
+  execvpe(launch.argv[0], launch.argv.data(), launch.envp.data());
   _exit(127);
 }
 
@@ -81,21 +109,16 @@ double ClientRun::SecondsFromOutputToExit(const std::string& text) const {
 }
 
 ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptions& options) {
-  std::vector<std::string> command = CommandLine(arguments, options);
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
   int output_pipe[2];
   int error_pipe[2];
   if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe");
   }
+  const ClientLaunch launch = PrepareLaunch(arguments, options);
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    StartClient(argv.data(), options, output_pipe[1], error_pipe[1]);
+    StartClient(launch, options, output_pipe[1], error_pipe[1]);
   }
   close(output_pipe[1]);
   close(error_pipe[1]);
@@ -151,7 +174,7 @@ std::string WriteCommandFile(const std::string& bytes) {
     throw std::runtime_error("mkdtemp");
   }
   temporary_directories.paths.push_back(directory);
-  const std::string path = std::string(directory) + "/command.json";
+  std::string path = std::string(directory) + "/command.json";
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

@@ -11,6 +11,10 @@ struct ClientOptions {
   bool fake_monotonic = true;
   // Descriptors to leave open in the client, so its socket gets a high number.
   int occupied_descriptors = 0;
+  // Run the client without root's power to override file permissions (it
+  // loses CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH), so that a file's mode
+  // binds it even when the tests run as root.
+  bool obey_file_permissions = false;
 };
 
 struct ClientRun {

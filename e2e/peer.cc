@@ -35,8 +35,19 @@ namespace {
 // fails a test instead of hanging it.
 constexpr int kPatienceMs = 60000;
 
-// Receives one piece; false at the end of the stream, on error or after the
-// peer's patience ran out.
+void SendAll(int connection, const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t taken = send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (taken <= 0) {
+      return;
+    }
+    sent += static_cast<std::size_t>(taken);
+  }
+}
+
+}  // namespace
+
 bool ReceivePiece(int connection, std::string& into) {
   pollfd entry{connection, POLLIN, 0};
   if (poll(&entry, 1, kPatienceMs) <= 0) {
@@ -51,18 +62,12 @@ bool ReceivePiece(int connection, std::string& into) {
   return true;
 }
 
-void SendAll(int connection, const std::string& bytes) {
-  std::size_t sent = 0;
-  while (sent < bytes.size()) {
-    const ssize_t taken = send(connection, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-    if (taken <= 0) {
-      return;
-    }
-    sent += static_cast<std::size_t>(taken);
+void ReadWholeRequest(int connection, std::string& into) {
+  // The request has no terminator: it ends where the JSON value ends.
+  while (!(!into.empty() && into.back() == '}' && nlohmann::json::accept(into)) &&
+         ReceivePiece(connection, into)) {
   }
 }
-
-}  // namespace
 
 int BindLoopbackPort(bool listen, int& port) {
   // The kernel's ephemeral ports often lie above 55555, the client's limit.
@@ -126,11 +131,7 @@ void ScriptedPeer::Play(int connection) {
   for (const PeerStep& step : script_) {
     switch (step.kind) {
       case PeerStep::kReadRequest:
-        // The request has no terminator: it ends where the JSON value ends.
-        while (!(received_.size() > 0 && received_.back() == '}' &&
-                 nlohmann::json::accept(received_)) &&
-               ReceivePiece(connection, received_)) {
-        }
+        ReadWholeRequest(connection, received_);
         break;
       case PeerStep::kSend:
         SendAll(connection, step.bytes);

@@ -102,7 +102,7 @@ TEST(Request, ValidCommandsArriveCompletedCompactAndSorted) {
 TEST(Request, ALargeRequestArrivesWholeAtASlowServer) {
   // Far beyond the sim's 1 MiB limit, and read only after a pause: a scripted
   // peer.
-  const std::string payload(8 * 1024 * 1024, 'p');
+  const std::string payload(std::size_t{8} << 20, 'p');
   ScriptedPeer peer({Pause(500), ReadRequest(), Send(R"({"_id":"1","status":"Ok"})")});
   const std::string file =
       WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}");

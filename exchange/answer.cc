@@ -18,6 +18,12 @@ AnswerVerdict ClassifyAnswer(const char* held_text) {
   return AnswerVerdict::kNone;
 }
 
+AnswerVerdict HoldReceived(char (&answer_buffer)[kAnswerCapacity + 1], int& fill, int received) {
+  fill += received;
+  answer_buffer[fill] = '\0';
+  return ClassifyAnswer(answer_buffer);
+}
+
 bool AnswerTimeLimitPassed(std::uint32_t start, std::uint32_t now) {
   return static_cast<std::uint32_t>(now - start) > kAnswerTimeLimitMs;
 }

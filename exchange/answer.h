@@ -18,6 +18,11 @@ enum class AnswerVerdict { kNone, kOk, kError };
 // decides ERROR, else there is no verdict yet.
 AnswerVerdict ClassifyAnswer(const char* held_text);
 
+// Takes `received` more bytes, already placed at `answer_buffer + fill`, into
+// the held text: moves the fill count on, writes the zero behind the held
+// bytes and classifies the whole held text again.
+AnswerVerdict HoldReceived(char (&answer_buffer)[kAnswerCapacity + 1], int& fill, int received);
+
 // Whether more than the time limit has gone since `start`; both are readings
 // of a wrapping 32-bit millisecond counter.
 bool AnswerTimeLimitPassed(std::uint32_t start, std::uint32_t now);

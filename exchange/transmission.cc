@@ -40,9 +40,7 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
           return false;
         }
       } else if (received > 0) {
-        fill += static_cast<int>(received);
-        answer_buffer[fill] = '\0';
-        switch (ClassifyAnswer(answer_buffer)) {
+        switch (HoldReceived(answer_buffer, fill, static_cast<int>(received))) {
           case AnswerVerdict::kOk:
             platform::Print("   OK answer detected.\n");
             return true;

@@ -10,6 +10,9 @@ packages+=(libasio-dev libcli11-dev)
 packages+=(g++-mingw-w64-x86-64-posix wine wine64)
 # The release packages: cpack's Debian generator reads dependencies with these.
 packages+=(dpkg-dev file)
+# The checks (scripts/check.sh) and benchmarks (bench/): clang with its
+# sanitizer and libFuzzer runtimes, the analysers, valgrind and the timing tools.
+packages+=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind hyperfine time netcat-openbsd jq)
 
 missing=()
 for package in "${packages[@]}"; do

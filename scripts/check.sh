@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The checks beyond the test suite: clang-tidy and cppcheck over the whole
+# tree, the whole test suite built with ASan and UBSan, each fuzzer for a
+# bounded time over its seed corpus, and valgrind memcheck over an OK run and a
+# refused command. Any finding fails the script.
+#
+# FUZZ_SECONDS sets the time per fuzzer (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+fuzz_seconds="${FUZZ_SECONDS:-60}"
+source_pattern="$PWD/(app|command|exchange|platform|e2e|fuzz|bench)/"
+
+scripts/install-deps.sh
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "configure the sanitizer and fuzzer build (clang)"
+CC=clang CXX=clang++ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLARKWIRE_SANITIZE=ON -DLARKWIRE_FUZZ=ON -DLARKWIRE_STATIC_RUNTIME=OFF \
+  -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+
+step "clang-tidy (checks in .clang-tidy)"
+run-clang-tidy -p build-check -j 2 -quiet "$source_pattern" > build-check/clang-tidy.log 2>&1 ||
+  { grep -E 'warning:|error:' build-check/clang-tidy.log; exit 1; }
+echo "clean"
+
+step "cppcheck"
+# Plain loops are this code base's style, so the algorithm hints are off.
+cppcheck --project=build-check/compile_commands.json --std=c++17 -j 2 -q \
+  --enable=warning,performance,portability,style --suppress=useStlAlgorithm \
+  --suppress=missingIncludeSystem --inline-suppr --error-exitcode=1
+echo "clean"
+
+step "whole test suite under ASan and UBSan"
+cmake --build build-check -j 2
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-check --output-on-failure -j 2
+
+step "fuzzers, ${fuzz_seconds} s each"
+for target in command_fuzzer answer_fuzzer; do
+  work="$(mktemp -d)"
+  # New inputs go to a scratch corpus; the seed corpus in the repo stays as it is.
+  if ! "build-check/fuzz/$target" "$work" "fuzz/corpus/$target" -dict="fuzz/$target.dict" \
+    -max_total_time="$fuzz_seconds" -timeout=10 -artifact_prefix="$work/" \
+    -print_final_stats=1 > "$work/log" 2>&1; then
+    tail -n 60 "$work/log"
+    echo "$target found a fault; the input is kept in $work"
+    exit 1
+  fi
+  grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "$work/log"
+  rm -rf "$work"
+done
+
+step "valgrind memcheck over the release client"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build -j 2 --target larkwire answering_peer
+scratch="$(mktemp -d)"
+peer_pid=""
+trap '[ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
+for attempt in 1 2 3 4 5 6 7 8 9 10; do
+  port=$((20000 + RANDOM % 35000))
+  build/bench/answering_peer "$port" &
+  peer_pid=$!
+  sleep 0.3
+  kill -0 "$peer_pid" 2>/dev/null && break
+  peer_pid=""
+done
+[ -n "$peer_pid" ] || { echo "no free port for the peer"; exit 1; }
+
+printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$scratch/ok.json"
+printf '{"type":"DSK_Cue"}' > "$scratch/refused.json"
+for run in "ok.json 0" "refused.json 246"; do
+  set -- $run
+  status=0
+  valgrind --leak-check=full --errors-for-leak-kinds=definite --log-file="$scratch/valgrind.log" \
+    build/app/larkwire 127.0.0.1 "$port" 1 "$scratch/$1" > /dev/null || status=$?
+  if [ "$status" -ne "$2" ] || ! grep -q 'ERROR SUMMARY: 0 errors' "$scratch/valgrind.log"; then
+    cat "$scratch/valgrind.log"
+    echo "valgrind: $1 exited with $status (expected $2) or had errors"
+    exit 1
+  fi
+  echo "$1: exit status $status, $(grep -o 'ERROR SUMMARY: 0 errors' "$scratch/valgrind.log")," \
+    "$(grep -oE 'definitely lost: [0-9,]+ bytes|All heap blocks were freed' "$scratch/valgrind.log")"
+done
+
+step "all checks passed"
