@@ -206,6 +206,7 @@ TEST(Sim, AHundredClientsAtOnceAreAllAnsweredAndLoggedOnce) {
   // the same layer still send different identifiers.
   std::vector<ClientRun> runs(kClients);
   std::vector<std::thread> clients;
+  clients.reserve(kClients);
   for (int i = 0; i < kClients; ++i) {
     clients.emplace_back([&, i] {
       char moment[40];
@@ -279,7 +280,7 @@ TEST(Sim, ARequestOverOneMebibyteIsRefused) {
   SimProcess sim;
   const int connection = ConnectToLoopback(sim.port());
   ASSERT_GE(connection, 0);
-  const std::string request = "{\"blob\":\"" + std::string(1024 * 1024, 'b') + "\"}";
+  const std::string request = "{\"blob\":\"" + std::string(std::size_t{1} << 20, 'b') + "\"}";
   std::thread sender([&] { send(connection, request.data(), request.size(), MSG_NOSIGNAL); });
   EXPECT_EQ(ReadAnswer(connection, 10),
             R"({"_id":"","status":"Error","message":"the request is larger than 1 MiB"})");

@@ -28,19 +28,22 @@ std::string ReadWholeFile(const std::string& path) {
 
 pid_t StartSim(const std::vector<std::string>& arguments, const std::string& output_path,
                const std::string& errors_path) {
+  // Everything is built before the fork: the child of a threaded process may
+  // only make async-signal-safe calls until it execs.
+  std::vector<std::string> command = {LARKWIRE_SIM_BINARY};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
+  for (std::string& word : command) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
   const pid_t child = fork();
   if (child == 0) {
     const int output = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int errors = open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(output, STDOUT_FILENO);
     dup2(errors, STDERR_FILENO);
-    std::vector<std::string> command = {LARKWIRE_SIM_BINARY};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : command) {
-      argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }

@@ -283,7 +283,7 @@ TEST(WindowsRequest, CrLfLineEndsAndAByteOrderMarkAndTheLastLayer) {
 }
 
 TEST(WindowsRequest, ALargeRequestArrivesWholeAtASlowServer) {
-  const std::string payload(8 * 1024 * 1024, 'p');
+  const std::string payload(std::size_t{8} << 20, 'p');
   const AnsweredRun answered =
       RunAgainst({Pause(500), ReadRequest(), Send(kOkAnswer)}, "2",
                  "{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}");

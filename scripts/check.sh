@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 fuzz_seconds="${FUZZ_SECONDS:-60}"
-source_pattern="$PWD/(app|command|exchange|platform|e2e|fuzz|bench)/"
+source_pattern="$PWD/(app|command|exchange|platform|sim|e2e|fuzz|bench)/"
 
 scripts/install-deps.sh
 

@@ -71,9 +71,9 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
     return "the request is not a JSON object";
   }
   const auto id = request.find("_id");
-  const std::string id_fault = id == request.end() ? "\"_id\" is missing"
-                               : !id->is_string()  ? "\"_id\" is not a string"
-                                                   : IdentifierFault(id->get<std::string>());
+  std::string id_fault = id == request.end() ? "\"_id\" is missing"
+                         : !id->is_string()  ? "\"_id\" is not a string"
+                                             : IdentifierFault(id->get<std::string>());
   if (id_fault.empty()) {
     verdict.id = id->get<std::string>();
     verdict.layer = static_cast<int>(std::stol(verdict.id) / kLayerFactor);
@@ -114,7 +114,7 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   if (!params->is_object()) {
     return "\"params\" is not an object";
   }
-  const std::string address_fault = AddressFault(*params, verdict.layer);
+  std::string address_fault = AddressFault(*params, verdict.layer);
   if (!address_fault.empty()) {
     return address_fault;
   }

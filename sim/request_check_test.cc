@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-namespace sim {
-namespace {
+using sim::CheckRequest;
+using sim::EncodeAnswer;
+using sim::IsCompleteRequest;
+using sim::RequestVerdict;
 
 TEST(IsCompleteRequest, EndsWhereTheRootValueEnds) {
   const struct {
@@ -142,6 +144,3 @@ TEST(EncodeAnswer, NoRefusalReadsAsOkToTheClient) {
     EXPECT_NE(answer.find("\"status\":\"Error\""), std::string::npos) << answer;
   }
 }
-
-}  // namespace
-}  // namespace sim

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
-namespace sim {
+using sim::CheckRequest;
+using sim::FormatLogEntry;
+using sim::FormatRequestLine;
+using sim::RequestRecord;
+
 namespace {
 
 // 2025-01-23 12:00:00.123 UTC.
@@ -12,6 +16,8 @@ const auto kReceivedAt =
 RequestRecord Record(const std::string& request, const std::string& answer = "judge") {
   return {kReceivedAt, "127.0.0.1:50000", request, CheckRequest(request), answer};
 }
+
+}  // namespace
 
 TEST(FormatRequestLine, TellsWhoSentWhatAndTheVerdict) {
   const struct {
@@ -46,6 +52,3 @@ TEST(FormatLogEntry, HoldsTheRawRequestEvenWhenItIsNotUtf8) {
             "\"request\":\"{\\\"type\\\":\\\"\xEF\xBF\xBD\\\"}\",\"verdict\":\"Error\","
             "\"reason\":\"the request is not one JSON value\",\"answer\":\"none\"}");
 }
-
-}  // namespace
-}  // namespace sim
