@@ -8,18 +8,8 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j 2 --target larkwire answering_peer > /dev/null
 
-scratch="$(mktemp -d)"
-peer_pid=""
-trap '[ -n "$peer_pid" ] && kill "$peer_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
-for attempt in 1 2 3 4 5 6 7 8 9 10; do
-  port=$((20000 + RANDOM % 35000))
-  build/bench/answering_peer "$port" --silent &
-  peer_pid=$!
-  sleep 0.3
-  kill -0 "$peer_pid" 2>/dev/null && break
-  peer_pid=""
-done
-[ -n "$peer_pid" ] || { echo "no free port for the peer" >&2; exit 1; }
+source bench/answering_peer.sh
+start_answering_peer --silent
 
 printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$scratch/command.json"
 status=0

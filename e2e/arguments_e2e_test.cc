@@ -36,25 +36,7 @@ TEST(Arguments, AnyCountButFourPrintsTheUsageAndConnectsNowhere) {
 TEST(Arguments, PortAndLayerOutsideTheirRangesEndBeforeAnyConnection) {
   ScriptedPeer peer;
   const std::string file = WriteCommandFile(kCommand);
-  const std::string port = peer.port_text();
-  const struct {
-    std::string port, layer, output;
-    int status;
-  } cases[] = {
-      {"0", "1", "Bad port number 0 (must be 1..55555)", kStatusBadPort},
-      {"55556", "1", "Bad port number 55556 (must be 1..55555)", kStatusBadPort},
-      {"65535", "1", "Bad port number 65535 (must be 1..55555)", kStatusBadPort},
-      {"abc", "1", "Bad port number 0 (must be 1..55555)", kStatusBadPort},
-      {"-1", "1", "Bad port number -1 (must be 1..55555)", kStatusBadPort},
-      {"99999999999", "1", "Bad port number 2147483647 (must be 1..55555)", kStatusBadPort},
-      {"-99999999999", "1", "Bad port number -2147483648 (must be 1..55555)", kStatusBadPort},
-      {"0", "0", "Bad port number 0 (must be 1..55555)", kStatusBadPort},
-      {port, "0", "Bad layer number 0 (must be 1..99)", kStatusBadLayer},
-      {port, "100", "Bad layer number 100 (must be 1..99)", kStatusBadLayer},
-      {port, "x", "Bad layer number 0 (must be 1..99)", kStatusBadLayer},
-      {port, "99999999999", "Bad layer number 2147483647 (must be 1..99)", kStatusBadLayer},
-  };
-  for (const auto& c : cases) {
+  for (const ArgumentRangeCase& c : ArgumentRangeCases(peer.port_text())) {
     const ClientRun run = RunClient({"127.0.0.1", c.port, c.layer, file});
     EXPECT_EQ(run.output, c.output) << c.port << ' ' << c.layer;
     EXPECT_EQ(run.status, c.status) << c.port << ' ' << c.layer;

@@ -36,26 +36,7 @@ std::string RequestSent(const std::string& layer, const std::string& file,
 }  // namespace
 
 TEST(Request, ARefusedCommandPrintsItsOneMessageAndSendsNothing) {
-  const std::string deep = "{\"type\":\"DSK_Cue\",\"params\":{\"a\":" + std::string(100000, '[') +
-                           std::string(100000, ']') + "}}";
-  const struct {
-    std::string file, output;
-  } cases[] = {
-      {"", "ERROR - JSON '' has bad format.\n"},
-      {"{\"type\":\"DSK_Cue\",\n\"params\":{}} {}\n",
-       "ERROR - JSON '{\"type\":\"DSK_Cue\",\n\"params\":{}} {}\n' has bad format.\n"},
-      {"{\"params\":{}}\n", "ERROR - JSON '{\"params\":{}}\n' has not parameter 'type'.\n"},
-      {"{\"type\":1}", "ERROR - JSON '{\"type\":1}' has not parameter 'params'.\n"},
-      {"{\"type\":1,\"params\":[]}",
-       "ERROR - JSON '{\"type\":1,\"params\":[]}' has bad format for parameter 'params'.\n"},
-      {"{\"type\":5,\"params\":{}}",
-       "Unexpected error on parse JSON '{\"type\":5,\"params\":{}}' ERROR=302, "
-       "[json.exception.type_error.302] type must be string, but is number\n"},
-      {"{\"type\":\"%s%n%d\"}",
-       "ERROR - JSON '{\"type\":\"%s%n%d\"}' has not parameter 'params'.\n"},
-      {deep, "ERROR - JSON '" + deep + "' has bad format.\n"},
-  };
-  for (const auto& c : cases) {
+  for (const RefusedCommandCase& c : RefusedCommandCases()) {
     SimProcess sim;
     const ClientRun run = RunClient({"127.0.0.1", sim.port_text(), "1", WriteCommandFile(c.file)});
     EXPECT_EQ(run.output, c.output);

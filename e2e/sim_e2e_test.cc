@@ -35,18 +35,6 @@ ClientRun RunAgainst(const SimProcess& sim, const std::string& layer, const std:
   return RunClient({"127.0.0.1", sim.port_text(), layer, file}, options);
 }
 
-// Matches the four lines of an accepted command; `elapsed_ms` gets the figure.
-bool IsOkOutput(const std::string& output, int& elapsed_ms) {
-  std::smatch finish;
-  if (!std::regex_match(
-          output, finish,
-          std::regex(kStep1 + kStep2 + kOkLine + "Finish OK elapsed times\\(ms\\): (\\d+)\n"))) {
-    return false;
-  }
-  elapsed_ms = std::stoi(finish[1]);
-  return true;
-}
-
 int ConnectToLoopback(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
