@@ -46,8 +46,8 @@ void SendAll(int connection, const std::string& bytes) {
   }
 }
 
-}  // namespace
-
+// Receives one piece onto `into`; false at the end of the stream, on error or
+// after the peer's patience ran out.
 bool ReceivePiece(int connection, std::string& into) {
   pollfd entry{connection, POLLIN, 0};
   if (poll(&entry, 1, kPatienceMs) <= 0) {
@@ -62,12 +62,15 @@ bool ReceivePiece(int connection, std::string& into) {
   return true;
 }
 
+// Receives until the bytes so far form one JSON value (or the stream ends).
 void ReadWholeRequest(int connection, std::string& into) {
   // The request has no terminator: it ends where the JSON value ends.
   while (!(!into.empty() && into.back() == '}' && nlohmann::json::accept(into)) &&
          ReceivePiece(connection, into)) {
   }
 }
+
+}  // namespace
 
 int BindLoopbackPort(bool listen, int& port) {
   // The kernel's ephemeral ports often lie above 55555, the client's limit.

@@ -59,13 +59,6 @@ class ScriptedPeer {
   std::thread thread_;
 };
 
-// Receives one piece onto `into`; false at the end of the stream, on error or
-// after a minute without data.
-bool ReceivePiece(int connection, std::string& into);
-
-// Receives until the bytes so far form one JSON value (or the stream ends).
-void ReadWholeRequest(int connection, std::string& into);
-
 // Binds a listening (or, with listen false, a merely bound) TCP socket on
 // 127.0.0.1 at a free port the client accepts (1..55555).
 int BindLoopbackPort(bool listen, int& port);
