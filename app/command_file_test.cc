@@ -21,7 +21,7 @@ std::string WriteTemporaryFile(const std::string& bytes) {
 std::string ReadBack(const std::string& bytes) {
   const std::string path = WriteTemporaryFile(bytes);
   std::string text = "left over";
-  EXPECT_TRUE(ReadCommandFile(path.c_str(), text));
+  EXPECT_EQ(ReadCommandFile(path.c_str(), text), CommandFileRead::kRead);
   std::remove(path.c_str());
   return text;
 }
@@ -55,9 +55,18 @@ TEST(ReadCommandFile, AZeroByteCutsOnlyItsOwn1023ByteChunk) {
   EXPECT_EQ(ReadBack(file), std::string(10, 'a') + std::string(2000 - 1023, 'a'));
 }
 
-TEST(ReadCommandFile, AMissingFileOrADirectoryDoesNotOpen) {
-  std::string text;
-  EXPECT_FALSE(ReadCommandFile("/nonexistent/larkwire/command.json", text));
-  EXPECT_FALSE(ReadCommandFile("/tmp", text));
-  EXPECT_FALSE(ReadCommandFile("", text));
+TEST(ReadCommandFile, MissingFilesAndDirectoriesDoNotOpenEndlessFilesStopAtTheLimit) {
+  const struct {
+    const char* path;
+    CommandFileRead expected;
+  } cases[] = {
+      {"/nonexistent/larkwire/command.json", CommandFileRead::kDidNotOpen},
+      {"/tmp", CommandFileRead::kDidNotOpen},
+      {"", CommandFileRead::kDidNotOpen},
+      {"/dev/zero", CommandFileRead::kTooLarge},
+  };
+  for (const auto& c : cases) {
+    std::string text;
+    EXPECT_EQ(ReadCommandFile(c.path, text), c.expected) << c.path;
+  }
 }

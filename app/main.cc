@@ -7,10 +7,12 @@
 #include "app/process_command.h"
 #include "exchange/connection.h"
 #include "platform/console.h"
+#include "platform/startup.h"
 
 // larkwire IP Port N file.json: hands one command to the layer server and
 // tells by its output and exit status whether the server accepted it.
 int main(int argc, char* argv[]) {
+  platform::PrepareProcess();
   if (argc != 5) {
     PrintUsage();
     return kUsage;
@@ -38,10 +40,22 @@ int main(int argc, char* argv[]) {
 
   // The connection stands before the command file is looked at.
   std::string command_text;
-  if (!ReadCommandFile(argv[4], command_text)) {
-    platform::Print("Can't open JSON file");
-    exchange::CloseConnection(connection.socket);
-    return kCommandFileFailed;
+  switch (ReadCommandFile(argv[4], command_text)) {
+    case CommandFileRead::kRead:
+      break;
+    case CommandFileRead::kDidNotOpen:
+      platform::Print("Can't open JSON file");
+      exchange::CloseConnection(connection.socket);
+      return kCommandFileFailed;
+    case CommandFileRead::kTooLarge:
+      platform::Print("ERROR - JSON file is larger than %d bytes\n",
+                      static_cast<int>(kCommandFileLimit));
+      exchange::CloseConnection(connection.socket);
+      return kCommandFileFailed;
+    case CommandFileRead::kOutOfMemory:
+      platform::Print("ERROR - out of memory reading JSON file\n");
+      exchange::CloseConnection(connection.socket);
+      return kCommandFileFailed;
   }
   const ExitStatus status =
       ProcessCommand(connection.socket, layer_number, std::move(command_text));

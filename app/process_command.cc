@@ -1,16 +1,23 @@
 #include "app/process_command.h"
 
+#include <new>
+#include <utility>
+
 #include "command/completion.h"
 #include "command/validation.h"
 #include "exchange/transmission.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 
-ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text) {
+namespace {
+
+// Validates, completes and encodes the command. False, with its message
+// printed, for a command that is refused.
+bool BuildRequest(int layer_number, std::string command_text, std::string& request) {
   command::Validation validation = command::ValidateCommand(command_text);
   if (!validation.valid) {
     platform::Print("%s", validation.message.c_str());
-    return kBadCommand;
+    return false;
   }
   command::ValidCommand& command = validation.command;
   // The text serves only the validation messages: its memory goes back before
@@ -23,7 +30,23 @@ ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string
   const command::TimeOfDay id_clock{now.hour, now.minute, now.second, now.millisecond};
   const std::uint64_t file_time = command.timed ? platform::ReadSystemFileTime() : 0;
   command::CompleteCommand(command, layer_number, id_clock, file_time);
-  const std::string request = command::EncodeRequest(command.document);
+  request = command::EncodeRequest(command.document);
+  return true;
+}
+
+}  // namespace
+
+ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text) {
+  std::string request;
+  try {
+    if (!BuildRequest(layer_number, std::move(command_text), request)) {
+      return kBadCommand;
+    }
+  } catch (const std::bad_alloc&) {
+    // A huge document of many small values can outgrow the memory at hand.
+    platform::Print("ERROR - out of memory for the command, nothing sent\n");
+    return kSendFailed;
+  }
 
   switch (exchange::TransmitRequest(socket, request)) {
     case exchange::ExchangeOutcome::kOk:

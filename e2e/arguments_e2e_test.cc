@@ -53,14 +53,21 @@ TEST(Connection, RefusedConnectNamesTheAddressAsTypedAndTheConvertedPort) {
   EXPECT_EQ(refused.output, "ERROR: connect(127.0.0.1:" + std::to_string(port) + ") ERROR=111\n");
   EXPECT_EQ(refused.status, kStatusConnectFailed);
 
-  // A host name is not looked up: the connect goes to the all-ones address.
-  const ClientRun named = RunClient({"localhost", std::to_string(port), "1", missing});
-  EXPECT_TRUE(std::regex_match(
-      named.output,
-      std::regex("ERROR: connect\\(localhost:" + std::to_string(port) + "\\) ERROR=[1-9][0-9]*\n")))
-      << named.output;
-  EXPECT_EQ(named.status, kStatusConnectFailed);
   close(bound_only);
+
+  // A host name is not looked up, and only four decimal numbers are an
+  // address: the connect goes to the all-ones address, not to the listener.
+  ScriptedPeer peer;
+  for (const std::string ip : {"localhost", "127.1", "127.0.0.01", "0x7f.0.0.1"}) {
+    const ClientRun named = RunClient({ip, peer.port_text(), "1", missing});
+    EXPECT_TRUE(std::regex_match(
+        named.output,
+        std::regex("ERROR: connect\\([^:]*:" + peer.port_text() + "\\) ERROR=[1-9][0-9]*\n")));
+    EXPECT_EQ(named.output.find("ERROR: connect(" + ip + ":"), 0u) << named.output;
+    EXPECT_EQ(named.status, kStatusConnectFailed);
+  }
+  peer.Finish();
+  EXPECT_EQ(peer.connections(), 0);
 }
 
 TEST(CommandFile, AFileThatDoesNotOpenIsReportedAfterTheConnectAndNothingIsSent) {

@@ -58,10 +58,24 @@ ClientLaunch PrepareLaunch(const std::vector<std::string>& arguments,
   return launch;
 }
 
-[[noreturn]] void StartClient(const ClientLaunch& launch, const ClientOptions& options, int output,
-                              int errors) {
+[[noreturn]] void StartClient(const ClientLaunch& launch, const ClientOptions& options, int input,
+                              int output, int errors) {
+  if (input >= 0) {
+    dup2(input, STDIN_FILENO);
+  }
   dup2(output, STDOUT_FILENO);
   dup2(errors, STDERR_FILENO);
+  if (options.output == ClientOptions::Output::kClosed) {
+    close(STDOUT_FILENO);
+  } else if (int gone[2]; options.output == ClientOptions::Output::kReaderGone && pipe(gone) == 0) {
+    close(gone[0]);
+    dup2(gone[1], STDOUT_FILENO);
+    close(gone[1]);
+  }
+  if (options.memory_limit > 0) {
+    rlimit limit{options.memory_limit, options.memory_limit};
+    setrlimit(RLIMIT_AS, &limit);
+  }
   if (options.occupied_descriptors > 0) {
     rlimit limit{4096, 4096};
     setrlimit(RLIMIT_NOFILE, &limit);
@@ -114,11 +128,24 @@ ClientRun RunClient(const std::vector<std::string>& arguments, const ClientOptio
   if (pipe2(output_pipe, O_CLOEXEC) != 0 || pipe2(error_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe");
   }
+  // The input is small: the pipe holds it whole before the client starts.
+  int input_pipe[2] = {-1, -1};
+  if (!options.input.empty() && (pipe2(input_pipe, O_CLOEXEC) != 0 ||
+                                 write(input_pipe[1], options.input.data(), options.input.size()) !=
+                                     static_cast<ssize_t>(options.input.size()))) {
+    throw std::runtime_error("input pipe");
+  }
+  if (input_pipe[1] >= 0) {
+    close(input_pipe[1]);
+  }
   const ClientLaunch launch = PrepareLaunch(arguments, options);
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    StartClient(launch, options, output_pipe[1], error_pipe[1]);
+    StartClient(launch, options, input_pipe[0], output_pipe[1], error_pipe[1]);
+  }
+  if (input_pipe[0] >= 0) {
+    close(input_pipe[0]);
   }
   close(output_pipe[1]);
   close(error_pipe[1]);

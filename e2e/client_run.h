@@ -15,6 +15,13 @@ struct ClientOptions {
   // loses CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH), so that a file's mode
   // binds it even when the tests run as root.
   bool obey_file_permissions = false;
+  // Where the client's standard output goes: to the test, nowhere (closed), or
+  // to a pipe whose reader closed before the start.
+  enum class Output { kCaptured, kClosed, kReaderGone } output = Output::kCaptured;
+  // The client's standard input, a pipe holding this text.
+  std::string input{};
+  // The client's address-space limit in bytes; 0 for none.
+  unsigned long memory_limit = 0;
 };
 
 struct ClientRun {

@@ -112,11 +112,12 @@ struct AnswerWordsCase {
   bool ok;
 };
 
-// Answers whose quoted words decide: an Ok word anywhere wins.
+// Answers whose quoted words decide: the status member's word, where it is one
+// of them, decides over any word elsewhere.
 inline const std::vector<AnswerWordsCase> kAnswerWordsCases = {
     {R"({"_id":"3000000","status":"Ok"})", true},
     {R"({"status":"ok"})", true},
-    {R"({"status":"Error","message":"unknown clip","ok":false})", true},
+    {R"({"status":"Error","message":"unknown clip","ok":false})", false},
     {R"({"status":"Error","message":"unknown clip"})", false},
     {R"({"status":"error"})", false},
 };

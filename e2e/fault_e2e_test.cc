@@ -92,6 +92,32 @@ TEST(ServerFault, ACloseBeforeTheSendLeavesTheWaitToTheTimeLimit) {
   EXPECT_LT(run.seconds, 30);
 }
 
+TEST(ServerFault, AServerThatNeverReadsEndsTheSendAtTheTimeLimit) {
+  // Far more than the connection's buffers hold; the peer reads only after the
+  // client has given up.
+  const std::string payload(std::size_t{16} << 20, 'p');
+  const std::string file =
+      WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}");
+  ScriptedPeer peer({Pause(3000)});
+  const ClientRun run = RunClient({"127.0.0.1", peer.port_text(), "1", file}, kFastClock);
+  peer.Finish();
+  EXPECT_EQ(run.output, kStep1 + "   !!! send error 110\n");
+  EXPECT_EQ(run.status, kStatusSendFailed);
+}
+
+TEST(ConsoleFault, AClosedOrUnreadStandardOutputLeavesTheRequestAndTheVerdictIntact) {
+  for (const auto output : {ClientOptions::Output::kClosed, ClientOptions::Output::kReaderGone}) {
+    ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
+    ClientOptions options = kFastClock;
+    options.output = output;
+    const ClientRun run =
+        RunClient({"127.0.0.1", peer.port_text(), "1", WriteCommandFile(kCommand)}, options);
+    peer.Finish();
+    EXPECT_EQ(run.status, kStatusOk);
+    EXPECT_TRUE(nlohmann::json::accept(peer.received())) << peer.received();
+  }
+}
+
 TEST(ServerFault, GarbageAndFloodsWithoutTheWordsGiveNoVerdict) {
   std::string garbage;
   for (int byte = 1; byte < 256; ++byte) {
@@ -164,10 +190,10 @@ TEST(CommandFileFault, BinaryAndInvalidUtf8TextIsRefusedQuotedAsRead) {
   }
 }
 
-TEST(CommandFileFault, AHundredMegabyteCommandArrivesWhole) {
-  const std::string payload(std::size_t{100} << 20, 'p');
-  const std::string file =
-      WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" + payload + "\"}}\n");
+TEST(CommandFileFault, ACommandFileOfExactly64MiBArrivesWhole) {
+  const std::string head = "{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"";
+  const std::string payload((std::size_t{64} << 20) - head.size() - 4, 'p');
+  const std::string file = WriteCommandFile(head + payload + "\"}}\n");
   ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
   const ClientRun run =
       RunClient({"127.0.0.1", peer.port_text(), "2", file}, {"2025-01-23 12:00:00"});
@@ -178,6 +204,46 @@ TEST(CommandFileFault, AHundredMegabyteCommandArrivesWhole) {
               "{\"_id\":\"2432000\",\"params\":{\"blob\":\"" + payload +
                   "\",\"head_id\":\"2\",\"layer_id\":\"1\"},\"type\":\"DSK_Cue\"}")
       << "received " << peer.received().size() << " bytes";
+}
+
+TEST(CommandFileFault, PastTheLimitOrTheMemoryNothingIsSentAndPipesServe) {
+  // The text of 40 MiB fits; the parser's copy of its string does not.
+  ClientOptions scarce_memory;
+  scarce_memory.memory_limit = 96ul << 20;
+  const std::string blob = "{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" +
+                           std::string(std::size_t{40} << 20, 'b') + "\"}}";
+  ClientOptions piped;
+  piped.faketime = "2025-01-23 12:00:00";
+  piped.input = kCommand;
+  const struct {
+    std::string path;
+    ClientOptions options;
+    std::string output;
+    int status;
+  } cases[] = {
+      {WriteCommandFile(std::string((std::size_t{64} << 20) + 1, ' ')),
+       {},
+       "ERROR - JSON file is larger than 67108864 bytes\n",
+       kStatusCommandFileFailed},
+      {"/dev/zero",
+       {},
+       "ERROR - JSON file is larger than 67108864 bytes\n",
+       kStatusCommandFileFailed},
+#ifndef LARKWIRE_SANITIZED  // the sanitizers' shadow memory needs no limit
+      {WriteCommandFile(blob), scarce_memory,
+       "ERROR - out of memory for the command, nothing sent\n", kStatusSendFailed},
+#endif
+      {"/dev/stdin", piped, kStep1 + kStep2 + kOkLine + "Finish OK elapsed times(ms): 0\n",
+       kStatusOk},
+  };
+  for (const auto& c : cases) {
+    ScriptedPeer peer({ReadRequest(), Send(R"({"status":"Ok"})")});
+    const ClientRun run = RunClient({"127.0.0.1", peer.port_text(), "1", c.path}, c.options);
+    peer.Finish();
+    EXPECT_EQ(run.output, c.output) << c.path;
+    EXPECT_EQ(run.status, c.status) << c.path;
+    EXPECT_EQ(peer.received().empty(), c.status != kStatusOk) << c.path;
+  }
 }
 
 TEST(CommandFileFault, AnUnreadableFileDoesNotOpen) {

@@ -69,6 +69,9 @@ TEST(Request, ValidCommandsArriveCompletedCompactAndSorted) {
       {"\xEF\xBB\xBF{\r\n\"type\":\"SCTE_SetMessage\",\r\n\"params\":{}\r\n}\r\n", "99",
        "2025-01-23 23:59:59",
        R"({"_id":"99863990","params":{"head_id":"1","layer_id":"50","time":17376768000000000},"type":"SCTE_SetMessage"})"},
+      // A clock before 1970 still gives the time of day.
+      {R"({"type":"DSK_Cue","params":{}})", "1", "1969-12-31 23:00:00",
+       R"({"_id":"1828000","params":{"head_id":"1","layer_id":"1"},"type":"DSK_Cue"})"},
   };
   for (const auto& c : cases) {
     ClientRun run;

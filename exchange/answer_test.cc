@@ -16,11 +16,19 @@ TEST(ClassifyAnswer, FindsTheQuotedWords) {
       {R"({"status":"ok"})", AnswerVerdict::kOk},
       {R"({"status":"Error","message":"bad"})", AnswerVerdict::kError},
       {R"({"status":"error"})", AnswerVerdict::kError},
-      // An Ok word anywhere wins over an Error status.
-      {R"({"status":"Error","ok":1})", AnswerVerdict::kOk},
-      {R"({"status":"Error","note":"Ok"})", AnswerVerdict::kOk},
+      // The status member's word decides over stray words elsewhere.
+      {R"({"status":"Error","ok":false})", AnswerVerdict::kError},
+      {R"({"status" : "Error","detail":"ok"})", AnswerVerdict::kError},
+      {R"({"ok":1,"note":"status","status":"error"})", AnswerVerdict::kError},
+      // Until the status value has wholly arrived, there is no verdict.
+      {R"({"ok":false,"status":"Er)", AnswerVerdict::kNone},
+      {R"({"ok":false,"status" :)", AnswerVerdict::kNone},
+      {R"({"ok":false,"status")", AnswerVerdict::kNone},
+      // With another status value, an Ok word anywhere wins as before.
+      {R"({"status":"done","result":"ok","x":"Error"})", AnswerVerdict::kOk},
+      {R"({"status":1,"ok":true})", AnswerVerdict::kOk},
       // The words may stand in any order and outside any JSON.
-      {R"("Ok" then "status")", AnswerVerdict::kOk},
+      {R"("Ok" then "status".)", AnswerVerdict::kOk},
       // No "status": no verdict, whatever else is there.
       {R"({"Ok":"Ok","ok":"error"})", AnswerVerdict::kNone},
       {R"({"state":"Ok"})", AnswerVerdict::kNone},
@@ -46,13 +54,13 @@ TEST(ClassifyAnswer, AZeroByteHidesEverythingBehindIt) {
   EXPECT_EQ(ClassifyAnswer(behind.c_str()), AnswerVerdict::kOk);
 }
 
-TEST(AnswerTimeLimit, EndsOnlyWhenMoreThanFiveMinutesHaveGone) {
-  using exchange::AnswerTimeLimitPassed;
-  EXPECT_FALSE(AnswerTimeLimitPassed(1000, 1000));
-  EXPECT_FALSE(AnswerTimeLimitPassed(1000, 301000));
-  EXPECT_TRUE(AnswerTimeLimitPassed(1000, 301001));
+TEST(TimeLimit, EndsOnlyWhenMoreThanFiveMinutesHaveGone) {
+  using exchange::TimeLimitPassed;
+  EXPECT_FALSE(TimeLimitPassed(1000, 1000));
+  EXPECT_FALSE(TimeLimitPassed(1000, 301000));
+  EXPECT_TRUE(TimeLimitPassed(1000, 301001));
   // The counter wraps past 2^32 during the wait.
-  EXPECT_FALSE(AnswerTimeLimitPassed(0xFFFFFF00u, 0xFFFFFF00u + 300000u));
-  EXPECT_TRUE(AnswerTimeLimitPassed(0xFFFFFF00u, 0xFFFFFF00u + 300001u));
-  EXPECT_FALSE(AnswerTimeLimitPassed(0xFFFFFFFFu, 5u));
+  EXPECT_FALSE(TimeLimitPassed(0xFFFFFF00u, 0xFFFFFF00u + 300000u));
+  EXPECT_TRUE(TimeLimitPassed(0xFFFFFF00u, 0xFFFFFF00u + 300001u));
+  EXPECT_FALSE(TimeLimitPassed(0xFFFFFFFFu, 5u));
 }

@@ -1,8 +1,19 @@
 #pragma once
 
+#include <cstdint>
+
 #include "platform/socket.h"
 
 namespace exchange {
+
+// The all-ones address: what any text that is not an address connects to.
+constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
+
+// The address (host byte order) of text that is exactly four dot-separated
+// decimal numbers 0..255, each without leading zeros ("127.0.0.1"); for any
+// other text (shortened, octal, hexadecimal or zero-padded forms, blanks, host
+// names) kNoAddress. Nothing is looked up.
+std::uint32_t AddressFromText(const char* text);
 
 enum class ConnectOutcome { kConnected, kSocketLibraryFailed, kConnectFailed };
 

@@ -9,17 +9,29 @@ namespace {
 
 constexpr unsigned kPollPauseMs = 100;
 
-// Sends the whole request, however many sends the socket needs for it.
-bool SendWhole(platform::Socket socket, const std::string& request) {
+// The longest wait for room in the socket before the time limit is looked at
+// again.
+constexpr unsigned kSendRoomWaitMs = 100;
+
+// Sends the whole request, however many sends the socket needs for it, within
+// the time limit from `start`. 0, or the error number of the failure.
+int SendWhole(platform::Socket socket, const std::string& request, std::uint32_t start) {
   std::size_t sent = 0;
   while (sent < request.size()) {
     const long taken = platform::SendSome(socket, request.data() + sent, request.size() - sent);
     if (taken < 0) {
-      return false;
+      return platform::LastSocketError();
+    }
+    if (taken == 0) {
+      // A server that does not read would otherwise hold the run for ever.
+      if (TimeLimitPassed(start, platform::ReadTickCount())) {
+        return platform::TimedOutError();
+      }
+      platform::AwaitSendRoom(socket, kSendRoomWaitMs);
     }
     sent += static_cast<std::size_t>(taken);
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -52,7 +64,7 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
         }
       }
     }
-    if (AnswerTimeLimitPassed(wait_start, platform::ReadTickCount())) {
+    if (TimeLimitPassed(wait_start, platform::ReadTickCount())) {
       platform::Print("   !!! ERROR - NO ANSWER in 5 minutes !!!\n");
       return false;
     }
@@ -62,8 +74,9 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
 ExchangeOutcome TransmitRequest(platform::Socket socket, const std::string& request) {
   const std::uint32_t send_start = platform::ReadTickCount();
   platform::Print("Step 1/2: send command to layer N...\n");
-  if (!SendWhole(socket, request)) {
-    platform::Print("   !!! send error %d\n", platform::LastSocketError());
+  const int send_error = SendWhole(socket, request, send_start);
+  if (send_error != 0) {
+    platform::Print("   !!! send error %d\n", send_error);
     return ExchangeOutcome::kSendFailed;
   }
   platform::Print("Step 2/2: wait answer for the command...\n");

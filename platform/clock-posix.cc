@@ -21,7 +21,11 @@ timespec ReadClock(clockid_t clock) {
 
 SystemTimeOfDay ReadSystemTimeOfDay() {
   const timespec now = ReadClock(CLOCK_REALTIME);
-  const long second_of_day = static_cast<long>(now.tv_sec % kSecondsPerDay);
+  // Floor division: before 1970 the remainder is negative.
+  long second_of_day = static_cast<long>(now.tv_sec % kSecondsPerDay);
+  if (second_of_day < 0) {
+    second_of_day += kSecondsPerDay;
+  }
   return SystemTimeOfDay{
       static_cast<int>(second_of_day / 3600), static_cast<int>(second_of_day / 60 % 60),
       static_cast<int>(second_of_day % 60), static_cast<int>(now.tv_nsec / 1000000)};

@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -23,16 +22,29 @@ Socket OpenTcpSocket() {
   return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
 }
 
-bool ConnectIPv4(Socket socket, const char* ip_text, int port) {
+bool ConnectIPv4(Socket socket, std::uint32_t address, int port) {
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(static_cast<std::uint16_t>(port));
-  server.sin_addr.s_addr = inet_addr(ip_text);
+  server.sin_addr.s_addr = htonl(address);
   return ::connect(socket, reinterpret_cast<const sockaddr*>(&server), sizeof server) == 0;
 }
 
 long SendSome(Socket socket, const char* data, std::size_t length) {
-  return static_cast<long>(::send(socket, data, length, MSG_NOSIGNAL));
+  const ssize_t taken = ::send(socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (taken < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    return 0;
+  }
+  return static_cast<long>(taken);
+}
+
+void AwaitSendRoom(Socket socket, unsigned milliseconds) {
+  pollfd entry{socket, POLLOUT, 0};
+  ::poll(&entry, 1, static_cast<int>(milliseconds));
+}
+
+int TimedOutError() {
+  return ETIMEDOUT;
 }
 
 bool IsReadableNow(Socket socket) {

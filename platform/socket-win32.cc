@@ -1,6 +1,3 @@
-// inet_addr is the one address conversion wanted: it takes the shortened,
-// octal and hexadecimal forms and gives the all-ones address for anything else.
-#define _WINSOCK_DEPRECATED_NO_WARNINGS
 #define WIN32_LEAN_AND_MEAN
 #include <winsock2.h>
 
@@ -28,11 +25,11 @@ Socket OpenTcpSocket() {
   return created == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(created);
 }
 
-bool ConnectIPv4(Socket socket, const char* ip_text, int port) {
+bool ConnectIPv4(Socket socket, std::uint32_t address, int port) {
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(static_cast<u_short>(port));
-  server.sin_addr.s_addr = inet_addr(ip_text);
+  server.sin_addr.s_addr = htonl(address);
   return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(&server),
                    static_cast<int>(sizeof server)) == 0;
 }
@@ -40,8 +37,35 @@ bool ConnectIPv4(Socket socket, const char* ip_text, int port) {
 long SendSome(Socket socket, const char* data, std::size_t length) {
   // send takes an int count; a longer request goes out in several calls.
   const int count = length > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(length);
+  // Non-blocking for this one send only: the socket stays in blocking mode.
+  u_long non_blocking = 1;
+  ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &non_blocking);
   const int taken = ::send(static_cast<SOCKET>(socket), data, count, 0);
-  return taken == SOCKET_ERROR ? -1 : taken;
+  const int error = WSAGetLastError();
+  u_long blocking = 0;
+  ioctlsocket(static_cast<SOCKET>(socket), FIONBIO, &blocking);
+  if (taken != SOCKET_ERROR) {
+    return taken;
+  }
+  if (error == WSAEWOULDBLOCK) {
+    return 0;
+  }
+  WSASetLastError(error);
+  return -1;
+}
+
+void AwaitSendRoom(Socket socket, unsigned milliseconds) {
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(static_cast<SOCKET>(socket), &writable);
+  fd_set failed = writable;
+  timeval pause{static_cast<long>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000};
+  ::select(0, nullptr, &writable, &failed, &pause);
+}
+
+int TimedOutError() {
+  return WSAETIMEDOUT;
 }
 
 bool IsReadableNow(Socket socket) {

@@ -23,13 +23,21 @@ int LastSocketError();
 // A new IPv4 TCP socket in blocking mode, or kInvalidSocket.
 Socket OpenTcpSocket();
 
-// Connects once to the dotted IPv4 text (no host-name look-up; text that is not
-// an address gives the all-ones address) and port. False on failure.
-bool ConnectIPv4(Socket socket, const char* ip_text, int port);
+// Connects once to the IPv4 address (in host byte order) and port. False on
+// failure.
+bool ConnectIPv4(Socket socket, std::uint32_t address, int port);
 
-// One send: the count of bytes taken, or -1 on failure. Never raises a signal
-// when the peer has gone.
+// One send that never blocks: the count of bytes taken, 0 when the socket has
+// no room for any now, or -1 on failure. Never raises a signal when the peer
+// has gone.
 long SendSome(Socket socket, const char* data, std::size_t length);
+
+// Waits until the socket has room for sending, a pending error, or at most
+// `milliseconds` have gone.
+void AwaitSendRoom(Socket socket, unsigned milliseconds);
+
+// The socket layer's error number for an operation that timed out.
+int TimedOutError();
 
 // Whether a receive would not block now (data, end of stream or a pending
 // error); false also when the poll itself fails. Never waits.

@@ -1,0 +1,9 @@
+#include "platform/startup.h"
+
+namespace platform {
+
+// Sockets are handles, not runtime descriptors, so none can take the place of
+// a standard stream; and Windows raises no signal for a write to a closed pipe.
+void PrepareProcess() {}
+
+}  // namespace platform
