@@ -91,7 +91,7 @@ TEST(Send, AServerThatGoesAwayWhileTheRequestIsSentEndsTheRunWithoutASignal) {
   // request far larger than the socket buffers: a reset, or an end of stream
   // followed by a reset (which makes the next send raise SIGPIPE by default).
   const std::string file = WriteCommandFile("{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" +
-                                            std::string(std::size_t{64} << 20, 'b') + "\"}}");
+                                            std::string(std::size_t{16} << 20, 'b') + "\"}}");
   const std::vector<std::vector<PeerStep>> scripts = {
       {Pause(300), Reset()},
       {Pause(300), EndSending(), Pause(100), Close()},
