@@ -1,5 +1,7 @@
 #include "app/process_command.h"
 
+#include <cstdlib>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -10,6 +12,25 @@
 #include "platform/console.h"
 
 namespace {
+
+constexpr char kOutOfMemory[] = "ERROR - out of memory for the command, nothing sent\n";
+
+// The JSON library releases a large array or object through a list of its
+// elements that it allocates in a destructor, where running out of memory
+// cannot be thrown and ends in std::terminate. That end gets the message and
+// status of any other lack of memory here, instead of an abort.
+[[noreturn]] void EndWithoutMemory() {
+  try {
+    if (const std::exception_ptr pending = std::current_exception()) {
+      std::rethrow_exception(pending);
+    }
+  } catch (const std::bad_alloc&) {
+    platform::Print("%s", kOutOfMemory);
+    std::_Exit(kSendFailed);
+  } catch (...) {
+  }
+  std::abort();
+}
 
 // Validates, completes and encodes the command. False, with its message
 // printed, for a command that is refused.
@@ -37,6 +58,7 @@ bool BuildRequest(int layer_number, std::string command_text, std::string& reque
 }  // namespace
 
 ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text) {
+  std::set_terminate(EndWithoutMemory);
   std::string request;
   try {
     if (!BuildRequest(layer_number, std::move(command_text), request)) {
@@ -44,7 +66,7 @@ ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string
     }
   } catch (const std::bad_alloc&) {
     // A huge document of many small values can outgrow the memory at hand.
-    platform::Print("ERROR - out of memory for the command, nothing sent\n");
+    platform::Print("%s", kOutOfMemory);
     return kSendFailed;
   }
 

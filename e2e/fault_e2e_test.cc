@@ -213,6 +213,11 @@ TEST(CommandFileFault, PastTheLimitOrTheMemoryNothingIsSentAndPipesServe) {
   scarce_memory.memory_limit = 96ul << 20;
   const std::string blob = "{\"type\":\"DSK_Cue\",\"params\":{\"blob\":\"" +
                            std::string(std::size_t{40} << 20, 'b') + "\"}}";
+  // Four million values: the library's release of the array needs memory too.
+  std::string values = "{\"type\":\"DSK_Cue\",\"params\":{\"v\":[0";
+  for (int value = 0; value < 4000000; ++value) {
+    values += ",0";
+  }
   ClientOptions piped;
   piped.faketime = "2025-01-23 12:00:00";
   piped.input = kCommand;
@@ -232,6 +237,8 @@ TEST(CommandFileFault, PastTheLimitOrTheMemoryNothingIsSentAndPipesServe) {
        kStatusCommandFileFailed},
 #ifndef LARKWIRE_SANITIZED  // the sanitizers' shadow memory needs no limit
       {WriteCommandFile(blob), scarce_memory,
+       "ERROR - out of memory for the command, nothing sent\n", kStatusSendFailed},
+      {WriteCommandFile(values + "]}}"), scarce_memory,
        "ERROR - out of memory for the command, nothing sent\n", kStatusSendFailed},
 #endif
       {"/dev/stdin", piped, kStep1 + kStep2 + kOkLine + "Finish OK elapsed times(ms): 0\n",
