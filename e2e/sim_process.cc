@@ -94,26 +94,36 @@ SimProcess::SimProcess(const std::vector<std::string>& options, int descriptor_l
   std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--log",
                                         directory_ + "/requests.jsonl"};
   arguments.insert(arguments.end(), options.begin(), options.end());
-  pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors",
-                  static_cast<rlim_t>(descriptor_limit));
   const std::regex listening("listening on 127\\.0\\.0\\.1:(\\d+),");
-  const auto give_up = std::chrono::steady_clock::now() + kPatience;
-  while (std::chrono::steady_clock::now() < give_up) {
+  // The system's free ports reach beyond 55555, the most the client takes:
+  // such a sim is started again.
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    // Emptied here, so that the last sim's line is not read for this one's.
+    std::ofstream(directory_ + "/output", std::ios::trunc);
+    pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors",
+                    static_cast<rlim_t>(descriptor_limit));
+    const auto give_up = std::chrono::steady_clock::now() + kPatience;
     std::smatch port;
-    const std::string output = Output();
-    if (std::regex_search(output, port, listening)) {
-      port_ = std::stoi(port[1]);
+    std::string output;
+    while (!std::regex_search(output = Output(), port, listening)) {
+      int wait_status = 0;
+      if (waitpid(pid_, &wait_status, WNOHANG) == pid_) {
+        pid_ = -1;
+        throw std::runtime_error("larkwire-sim did not start: " + output);
+      }
+      if (std::chrono::steady_clock::now() > give_up) {
+        Stop(SIGKILL);
+        throw std::runtime_error("larkwire-sim did not listen: " + output);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    port_ = std::stoi(port[1]);
+    if (port_ <= 55555) {
       return;
     }
-    int wait_status = 0;
-    if (waitpid(pid_, &wait_status, WNOHANG) == pid_) {
-      pid_ = -1;
-      throw std::runtime_error("larkwire-sim did not start: " + Output());
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Stop(SIGKILL);
   }
-  Stop(SIGKILL);
-  throw std::runtime_error("larkwire-sim did not listen: " + Output());
+  throw std::runtime_error("larkwire-sim found no port below 55556");
 }
 
 SimProcess::~SimProcess() {

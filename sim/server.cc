@@ -10,6 +10,7 @@
 #include <iostream>
 #include <list>
 #include <memory>
+#include <vector>
 
 #include "sim/request_check.h"
 #include "sim/request_log.h"
@@ -170,22 +171,24 @@ class Session : public std::enable_shared_from_this<Session> {
   void Collect(std::size_t size) {
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
-    if (received_.size() + take > kRequestByteLimit) {
+    const std::size_t needed = received_.size() + take;
+    if (needed > kRequestByteLimit) {
       Judge("the request is larger than 1 MiB");
       return;
     }
-    if (received_.size() + take > kFreeRequestBytes &&
-        state_.held_request_bytes + take > kHeldRequestBudget) {
+    // Room grows by doubling, never past the limit; the budget counts room.
+    const std::size_t room =
+        needed <= received_.capacity()
+            ? received_.capacity()
+            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
+    if (needed > kFreeRequestBytes &&
+        state_.held_request_bytes + room - received_.capacity() > kHeldRequestBudget) {
       Judge("the sim holds 64 MiB of other requests; try again later");
       return;
     }
-    if (received_.size() + take > received_.capacity()) {
-      // Grown by doubling, but never past the limit.
-      received_.reserve(
-          std::min(std::max(2 * received_.capacity(), received_.size() + take), kRequestByteLimit));
-    }
-    received_.append(piece_.data(), take);
-    state_.held_request_bytes += take;
+    state_.held_request_bytes += room - received_.capacity();
+    received_.reserve(room);
+    received_.insert(received_.end(), piece_.data(), piece_.data() + take);
     if (end != std::string::npos) {
       Judge("");
       if (take < size) {
@@ -216,13 +219,14 @@ class Session : public std::enable_shared_from_this<Session> {
     mode_ = plan[std::min(state_.requests_judged++, plan.size() - 1)];
     record_.received_at = std::chrono::system_clock::now();
     record_.peer = peer_;
-    record_.request = received_.substr(0, kLoggedRequestBytes);
+    record_.request.assign(received_.begin(),
+                           received_.begin() + std::min(received_.size(), kLoggedRequestBytes));
     record_.request_bytes = received_.size();
-    record_.verdict = CheckRequest(received_);
-    if (!incomplete.empty()) {
-      record_.verdict.accepted = false;
-      record_.verdict.reason = incomplete;
-    }
+    // Bytes that hold no complete object tell nothing: they are not parsed.
+    record_.verdict = incomplete.empty()
+                          ? CheckRequest(std::string(received_.begin(), received_.end()))
+                          : RequestVerdict{};
+    record_.verdict.reason = incomplete.empty() ? record_.verdict.reason : incomplete;
     record_.answer = AnswerModeName(mode_);
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
@@ -325,8 +329,8 @@ class Session : public std::enable_shared_from_this<Session> {
 
   // Lets the request bytes go: nothing reads them after the judgement.
   void Release() {
-    state_.held_request_bytes -= received_.size();
-    std::string().swap(received_);
+    state_.held_request_bytes -= received_.capacity();
+    std::vector<char>().swap(received_);
   }
 
   // Takes the connection off the list of open ones.
@@ -351,7 +355,7 @@ class Session : public std::enable_shared_from_this<Session> {
   // Small: every open connection has one. A large request takes more reads.
   std::array<char, 4096> piece_;
   RequestScan scan_;
-  std::string received_;
+  std::vector<char> received_;  // a vector: its room is exactly what is reserved
   AnswerMode mode_ = AnswerMode::kJudge;
   RequestRecord record_;
   Phase phase_ = Phase::kCollecting;
