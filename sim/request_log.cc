@@ -8,8 +8,9 @@ namespace sim {
 
 namespace {
 
-// "2025-01-23 12:00:00.000" in UTC, with `between` between date and time.
-std::string FormatUtc(std::chrono::system_clock::time_point at, char between = ' ') {
+// "2025-01-23 12:00:00.000" in UTC, or with `iso` "2025-01-23T12:00:00Z":
+// ISO 8601 in the whole seconds that jq's fromdateiso8601 reads.
+std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false) {
   const auto since_epoch = at.time_since_epoch();
   const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
   const long milliseconds = static_cast<long>(
@@ -17,9 +18,14 @@ std::string FormatUtc(std::chrono::system_clock::time_point at, char between = '
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03ld", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, between, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                milliseconds);
+  if (iso) {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+  } else {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                  milliseconds);
+  }
   return text;
 }
 
@@ -115,7 +121,7 @@ std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at
 std::string FormatLogEntry(const RequestRecord& record) {
   using nlohmann::ordered_json;
   ordered_json entry;
-  entry["received"] = FormatUtc(record.received_at, 'T') + "Z";
+  entry["received"] = FormatUtc(record.received_at, true);
   entry["peer"] = record.peer;
   const bool cut = record.request_bytes > kLoggedRequestBytes;
   const std::string logged = record.request.substr(0, kLoggedRequestBytes);
