@@ -60,6 +60,21 @@ real_client() {
   awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
 }
 
+# start_load CONNECTIONS BYTES PIECE SECONDS: bench/sim_load against the sim,
+# given a second to connect.
+start_load() {
+  build/bench/sim_load "$port" "$@" > "$scratch/load.out" &
+  load_pid=$!
+  sleep 1
+}
+
+# Waits until the load has ended by itself and prints what it did.
+end_load() {
+  wait "$load_pid"
+  load_pid=""
+  echo "   $(cat "$scratch/load.out")"
+}
+
 sim_cpu_seconds() {
   awk -v tick="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / tick }' "/proc/$sim_pid/stat"
 }
@@ -70,15 +85,11 @@ sim_memory() {
 
 echo "1. 200 silent connections, ulimit -n 64, held 15 s"
 start_sim 64
-build/bench/sim_load "$port" 200 0 1 15 > "$scratch/load.out" &
-load_pid=$!
-sleep 1
+start_load 200 0 1 15
 echo "   real client answered in $(real_client) s (target: within 1 s)"
 echo "   sim lines so far: $(wc -l < "$scratch/sim.out")"
-wait "$load_pid"
-load_pid=""
+end_load
 sleep 0.5
-echo "   $(cat "$scratch/load.out")"
 echo "   sim lines in all: $(wc -l < "$scratch/sim.out"), of them request reports of" \
   "connections that sent nothing in 10 s: $(grep -c 'within 10 s' "$scratch/sim.out" || true)"
 grep -v ' UTC ' "$scratch/sim.out" | sed 's/^/   | /'
@@ -86,13 +97,9 @@ stop_sim
 
 echo "2. 100 connections sending 15 KB each in 4-byte pieces"
 start_sim 1024
-build/bench/sim_load "$port" 100 15000 4 12 > "$scratch/load.out" &
-load_pid=$!
-sleep 1
+start_load 100 15000 4 12
 echo "   real client answered in $(real_client) s, then $(real_client) s (target: within 0.5 s)"
-wait "$load_pid"
-load_pid=""
-echo "   $(cat "$scratch/load.out")"
+end_load
 echo "   requests judged: $(grep -c ' UTC ' "$scratch/sim.out" || true)," \
   "sim CPU time in all: $(sim_cpu_seconds) s"
 stop_sim
@@ -100,13 +107,9 @@ stop_sim
 echo "3. 300 connections sending 1 MiB and one byte each, with --log"
 start_sim 1024 --log "$scratch/requests.jsonl"
 echo "   at the start: $(sim_memory)"
-build/bench/sim_load "$port" 300 1048577 65536 12 > "$scratch/load.out" &
-load_pid=$!
-sleep 1
+start_load 300 1048577 65536 12
 echo "   real client answered in $(real_client) s"
-wait "$load_pid"
-load_pid=""
-echo "   $(cat "$scratch/load.out")"
+end_load
 echo "   at the end: $(sim_memory)"
 echo "   refused as larger than 1 MiB: $(grep -c 'larger than 1 MiB' "$scratch/sim.out" || true)," \
   "for the budget: $(grep -c 'holds 64 MiB' "$scratch/sim.out" || true)"
