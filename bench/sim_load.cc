@@ -55,15 +55,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: sim_load PORT CONNECTIONS BYTES PIECE SECONDS\n");
     return 2;
   }
-  const int port = std::atoi(argv[1]);
-  const int connections = std::atoi(argv[2]);
+  const int port = static_cast<int>(std::strtol(argv[1], nullptr, 10));
+  const long connections = std::strtol(argv[2], nullptr, 10);
   const std::size_t bytes = std::strtoul(argv[3], nullptr, 10);
   const std::size_t piece = std::max<std::size_t>(1, std::strtoul(argv[4], nullptr, 10));
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[5]));
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::seconds(std::strtol(argv[5], nullptr, 10));
 
   std::vector<int> fds;
   int refused = 0;
-  for (int i = 0; i < connections; ++i) {
+  for (long i = 0; i < connections; ++i) {
     const int fd = Connect(port);
     if (fd < 0) {
       ++refused;

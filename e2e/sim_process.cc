@@ -99,13 +99,13 @@ SimProcess::SimProcess(const std::vector<std::string>& options, int descriptor_l
   // such a sim is started again.
   for (int attempt = 0; attempt < 20; ++attempt) {
     // Emptied here, so that the last sim's line is not read for this one's.
-    std::ofstream(directory_ + "/output", std::ios::trunc);
+    std::ofstream emptied(directory_ + "/output", std::ios::trunc);
     pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors",
                     static_cast<rlim_t>(descriptor_limit));
     const auto give_up = std::chrono::steady_clock::now() + kPatience;
-    std::smatch port;
+    std::smatch found;
     std::string output;
-    while (!std::regex_search(output = Output(), port, listening)) {
+    while (!std::regex_search(output = Output(), found, listening)) {
       int wait_status = 0;
       if (waitpid(pid_, &wait_status, WNOHANG) == pid_) {
         pid_ = -1;
@@ -117,7 +117,7 @@ SimProcess::SimProcess(const std::vector<std::string>& options, int descriptor_l
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    port_ = std::stoi(port[1]);
+    port_ = std::stoi(found[1]);
     if (port_ <= 55555) {
       return;
     }

@@ -41,8 +41,8 @@ constexpr auto kLongestAcceptRetryPause = std::chrono::milliseconds(1000);
 
 // Request bytes: the first ones of every request are always taken; beyond
 // them, all requests held at once share a budget.
-constexpr std::size_t kFreeRequestBytes = 16 * 1024;
-constexpr std::size_t kHeldRequestBudget = 64 * 1024 * 1024;
+constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
+constexpr std::size_t kHeldRequestBudget = std::size_t{64} * 1024 * 1024;
 
 const char* AnswerModeName(AnswerMode mode) {
   switch (mode) {
@@ -219,8 +219,7 @@ class Session : public std::enable_shared_from_this<Session> {
     mode_ = plan[std::min(state_.requests_judged++, plan.size() - 1)];
     record_.received_at = std::chrono::system_clock::now();
     record_.peer = peer_;
-    record_.request.assign(received_.begin(),
-                           received_.begin() + std::min(received_.size(), kLoggedRequestBytes));
+    record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
     record_.request_bytes = received_.size();
     // Bytes that hold no complete object tell nothing: they are not parsed.
     record_.verdict = incomplete.empty()
