@@ -1,6 +1,6 @@
 # Release packages, made by cpack in a build folder:
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the README, the examples
-#                                   and larkwire(1)
+#                                   and larkwire(1), larkwire-sim(1)
 #   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, the README and the
 #                                   examples
 set(CPACK_PACKAGE_NAME larkwire)
@@ -24,14 +24,16 @@ else()
   install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # Debian keeps its manual pages compressed.
-  set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/larkwire.1.gz)
-  add_custom_command(
-    OUTPUT ${manual_page}
-    COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/larkwire.1 > ${manual_page}
-    DEPENDS ${PROJECT_SOURCE_DIR}/doc/larkwire.1
-    VERBATIM)
-  add_custom_target(manual_page ALL DEPENDS ${manual_page})
-  install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  foreach(page larkwire.1 larkwire-sim.1)
+    set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+    add_custom_command(
+      OUTPUT ${manual_page}
+      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${manual_page}
+      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}
+      VERBATIM)
+    add_custom_target(${page} ALL DEPENDS ${manual_page})
+    install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

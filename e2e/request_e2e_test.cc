@@ -24,13 +24,17 @@ std::string RequestSent(const std::string& layer, const std::string& file,
   run = RunClient({"127.0.0.1", sim.port_text(), layer, file}, {faketime});
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
   EXPECT_EQ(sim.Output().find(kBytesAfterRequest), std::string::npos) << sim.Output();
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   if (entries.size() != 1) {
     ADD_FAILURE() << sim.Output();
     return "";
   }
   EXPECT_EQ(entries[0]["verdict"], "Ok") << entries[0];
-  return entries[0]["request"];
+  // The log holds the request parsed, members in the order sent; as long as
+  // its compact form, it arrived compact.
+  const std::string request = entries[0]["request"].dump();
+  EXPECT_EQ(entries[0]["request_bytes"], request.size()) << entries[0];
+  return request;
 }
 
 }  // namespace

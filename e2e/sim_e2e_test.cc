@@ -83,9 +83,9 @@ TEST(Sim, EveryExampleFileIsAccepted) {
     layer += 17;
   }
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   ASSERT_EQ(entries.size(), std::size(kExampleFiles));
-  for (const nlohmann::json& entry : entries) {
+  for (const nlohmann::ordered_json& entry : entries) {
     EXPECT_EQ(entry["verdict"], "Ok") << entry;
     EXPECT_EQ(entry["answer"], "judge");
   }
@@ -103,17 +103,18 @@ TEST(Sim, EachAnswerModeGivesTheClientItsOutcome) {
     std::string faketime;
     std::string outcome;  // empty: the OK lines
     double least_seconds, most_seconds;
+    std::string sent_status;  // the status of the answer logged as sent; empty: none sent
   } cases[] = {
-      {{}, kPlay, "", "", 0.1, 5},
-      {{}, kUnknownType, "", kErrorLine, 0.1, 5},
-      {{"--answer", "ok"}, kUnknownType, "", "", 0.1, 5},
-      {{"--answer", "error"}, kPlay, "", kErrorLine, 0.1, 5},
-      {{"--answer", "none"}, kPlay, fast_clock, kNoAnswerLine, 0.3, 30},
-      {{"--answer", "close"}, kPlay, fast_clock, kNoAnswerLine, 0.3, 30},
-      {{"--answer", "reset", "--delay", "200"}, kPlay, "", "   !!! send error 104\n", 0.2, 5},
-      {{"--delay", "1500"}, kPlay, "", "", 1.5, 10},
-      {{"--split"}, kPlay, "", "", 0.5, 5},
-      {{"--split", "--answer", "error"}, kPlay, "", kErrorLine, 0.5, 5},
+      {{}, kPlay, "", "", 0.1, 5, "Ok"},
+      {{}, kUnknownType, "", kErrorLine, 0.1, 5, "Error"},
+      {{"--answer", "ok"}, kUnknownType, "", "", 0.1, 5, "Ok"},
+      {{"--answer", "error"}, kPlay, "", kErrorLine, 0.1, 5, "Error"},
+      {{"--answer", "none"}, kPlay, fast_clock, kNoAnswerLine, 0.3, 30, ""},
+      {{"--answer", "close"}, kPlay, fast_clock, kNoAnswerLine, 0.3, 30, ""},
+      {{"--answer", "reset", "--delay", "200"}, kPlay, "", "   !!! send error 104\n", 0.2, 5, ""},
+      {{"--delay", "1500"}, kPlay, "", "", 1.5, 10, "Ok"},
+      {{"--split"}, kPlay, "", "", 0.5, 5, "Ok"},
+      {{"--split", "--answer", "error"}, kPlay, "", kErrorLine, 0.5, 5, "Error"},
   };
   for (const auto& c : cases) {
     SimProcess sim(c.sim_options);
@@ -131,8 +132,23 @@ TEST(Sim, EachAnswerModeGivesTheClientItsOutcome) {
     EXPECT_GE(run.seconds, c.least_seconds) << label;
     EXPECT_LT(run.seconds, c.most_seconds) << label;
     EXPECT_EQ(sim.Stop(SIGTERM), 0) << label;
-    EXPECT_EQ(sim.LogEntries().size(), 1u) << label << "\n" << sim.Output();
+    const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
+    ASSERT_EQ(entries.size(), 1u) << label << "\n" << sim.Output();
+    const std::string sent = entries[0]["sent"];
+    EXPECT_EQ(sent.empty(), c.sent_status.empty()) << label << sent;
+    if (!sent.empty()) {
+      EXPECT_NE(sent.find("\"status\":\"" + c.sent_status), std::string::npos) << label << sent;
+    }
   }
+}
+
+TEST(Sim, AnAnswerPlanIsPlayedOnePerRequestThenItsLastStays) {
+  SimProcess sim({"--answer", "error,ok"});
+  for (const int status : {kStatusAnswerNotOk, kStatusOk, kStatusOk}) {
+    EXPECT_EQ(RunAgainst(sim, "1", ExamplePath("DskCue.json")).status, status);
+  }
+  EXPECT_NE(sim.Output().find("listening on 127.0.0.1:" + sim.port_text() + ", answer error,ok\n"),
+            std::string::npos);
 }
 
 TEST(Sim, ProgressLinesReachAPipeWhileTheWaitGoesOn) {
@@ -158,7 +174,7 @@ TEST(Sim, ARefusalIsReportedWithItsReason) {
   const ClientRun run = RunAgainst(sim, "3", WriteCommandFile(kUnknownType));
   EXPECT_EQ(run.status, kStatusAnswerNotOk);
   EXPECT_EQ(sim.Stop(SIGINT), 0);
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0]["verdict"], "Error");
   EXPECT_EQ(entries[0]["reason"], "\"type\" is not a known command type");
@@ -175,10 +191,10 @@ TEST(Sim, ATimeFarFromTheSimClockIsReportedNotRefused) {
   const ClientRun run = RunAgainst(sim, "4", ExamplePath("DskPlay.json"), {"2025-01-23 12:00:00"});
   EXPECT_EQ(run.status, kStatusOk) << run.output;
   sim.Stop(SIGTERM);
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(
-      entries[0]["request"],
+      entries[0]["request"].dump(),
       R"({"_id":"4432000","params":{"head_id":"2","layer_id":"2","template":"lower_third","time":17376336010000000},"type":"DSK_Play"})");
   // Whenever these tests run, that moment lies well behind the sim's clock.
   EXPECT_TRUE(
@@ -213,11 +229,11 @@ TEST(Sim, AHundredClientsAtOnceAreAllAnsweredAndLoggedOnce) {
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
 
   std::map<std::string, int> logged_ids;
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   EXPECT_EQ(entries.size(), static_cast<std::size_t>(kClients));
-  for (const nlohmann::json& entry : entries) {
+  for (const nlohmann::ordered_json& entry : entries) {
     EXPECT_EQ(entry["verdict"], "Ok") << entry;
-    ++logged_ids[nlohmann::json::parse(entry["request"].get<std::string>())["_id"]];
+    ++logged_ids[entry["request"]["_id"]];
   }
   for (const std::string& id : expected_ids) {
     EXPECT_EQ(logged_ids[id], 1) << id;
@@ -242,7 +258,7 @@ TEST(Sim, ASilentConnectionNeitherDelaysAnotherNorStaysUnanswered) {
       R"({"_id":"","status":"Error","message":"no complete JSON value arrived within 10 s"})");
   close(silent);
   sim.Stop(SIGTERM);
-  const std::vector<nlohmann::json> entries = sim.LogEntries();
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[1]["request"], half);
 }
@@ -275,6 +291,48 @@ TEST(Sim, ARequestOverOneMebibyteIsRefused) {
   sender.join();
   close(connection);
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  // The log holds its beginning alone.
+  const std::vector<nlohmann::ordered_json> entries = sim.LogEntries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0]["request"], request.substr(0, 4096));
+  EXPECT_EQ(entries[0]["request_cut"], true);
+}
+
+TEST(Sim, AtItsDescriptorLimitSilentConnectionsMakeRoomForAClient) {
+  // 32 descriptors: room for 16 connections.
+  SimProcess sim({}, 32);
+  std::vector<int> silent;
+  for (int i = 0; i < 40; ++i) {
+    silent.push_back(ConnectToLoopback(sim.port()));
+  }
+  const ClientRun run = RunAgainst(sim, "2", ExamplePath("DskCue.json"));
+  EXPECT_EQ(run.status, kStatusOk) << run.output << sim.Output();
+  EXPECT_LT(run.seconds, 2);
+  // The oldest were closed without a word to them; the sim said so once.
+  pollfd oldest{silent.front(), POLLIN, 0};
+  ASSERT_EQ(poll(&oldest, 1, 1000), 1);
+  char byte = 0;
+  EXPECT_EQ(recv(silent.front(), &byte, 1, 0), 0);
+  for (const int connection : silent) {
+    close(connection);
+  }
+  EXPECT_TRUE(sim.AwaitOutput("were closed to make room\n")) << sim.Output();
+  const std::string output = sim.Output();
+  EXPECT_NE(output.find("larkwire-sim: 16 connections open, the most it keeps;"), std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("Too many open files"), std::string::npos) << output;
+}
+
+TEST(Sim, ALogThatCannotBeWrittenIsToldOnceAndServiceGoesOn) {
+  SimProcess sim({"--log", "/dev/full"});
+  for (const char* layer : {"1", "2"}) {
+    EXPECT_EQ(RunAgainst(sim, layer, ExamplePath("DskCue.json")).status, kStatusOk);
+  }
+  const std::string told =
+      "larkwire-sim: can't write to the log file /dev/full: No space left on device";
+  const std::string output = sim.Output();
+  EXPECT_NE(output.find(told), std::string::npos) << output;
+  EXPECT_EQ(output.find(told), output.rfind(told)) << output;
 }
 
 TEST(Sim, ItsOwnFailuresSaySoAndEndNonZero) {
@@ -292,22 +350,38 @@ TEST(Sim, ItsOwnFailuresSaySoAndEndNonZero) {
   const SimExit foreign = RunSimToExit({"--listen", "203.0.113.9:4002"});
   EXPECT_EQ(foreign.status, 1);
   EXPECT_EQ(foreign.errors,
+            "larkwire-sim: warning: 203.0.113.9 is not a loopback address; the sim has no "
+            "authentication, and anyone who reaches the port can send it requests\n"
             "larkwire-sim: can't listen on 203.0.113.9:4002: Cannot assign requested address\n");
+
+  const SimExit no_log = RunSimToExit({"--log", "/nonexistent/requests.jsonl"});
+  EXPECT_EQ(no_log.status, 1);
+  EXPECT_EQ(no_log.errors,
+            "larkwire-sim: can't open the log file /nonexistent/requests.jsonl: No such file or "
+            "directory\n");
+
+  // Output to a pipe nobody reads any more fails; it does not kill the sim.
+  EXPECT_EQ(RunSimToExit({"--version"}, true).status, 0);
+  EXPECT_EQ(RunSimToExit({"--version"}).output, "larkwire-sim 1.0.0\n");
 
   const std::vector<std::string> bad_options[] = {
       {"--answer", "maybe"},
+      {"--answer", "ok,,error"},
       {"--listen", "127.0.0.1"},
-      {"--listen", "127.0.0.1:0"},
+      {"--listen", "127.0.0.1:65536"},
       {"--listen", "localhost:4002"},
       {"--delay", "-1"},
+      {"--log", "-"},
       {"--frobnicate"},
       {"stray"},
   };
   for (const auto& arguments : bad_options) {
     const SimExit run = RunSimToExit(arguments);
-    EXPECT_NE(run.status, 0) << arguments[0];
-    EXPECT_NE(run.status, -1) << arguments[0];
-    EXPECT_NE(run.errors.find("Usage: "), std::string::npos) << run.errors;
-    EXPECT_EQ(run.output.find("listening"), std::string::npos) << run.output;
+    EXPECT_EQ(run.status, 2) << arguments[0];
+    // One line that names what is wrong and where help is.
+    EXPECT_TRUE(std::regex_match(run.errors, std::regex("larkwire-sim: [^\n]*" + arguments.front() +
+                                                        "[^\n]*\\(see larkwire-sim --help\\)\n")))
+        << run.errors;
+    EXPECT_EQ(run.output, "");
   }
 }

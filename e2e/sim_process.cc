@@ -3,16 +3,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-#include "e2e/peer.h"
 
 namespace {
 
@@ -26,8 +26,10 @@ std::string ReadWholeFile(const std::string& path) {
   return text.str();
 }
 
+// An empty `output_path`: standard output is a pipe nobody reads, closed.
+// A `descriptor_limit` above 0 lowers the sim's RLIMIT_NOFILE to it.
 pid_t StartSim(const std::vector<std::string>& arguments, const std::string& output_path,
-               const std::string& errors_path) {
+               const std::string& errors_path, rlim_t descriptor_limit = 0) {
   // Everything is built before the fork: the child of a threaded process may
   // only make async-signal-safe calls until it execs.
   std::vector<std::string> command = {LARKWIRE_SIM_BINARY};
@@ -38,14 +40,27 @@ pid_t StartSim(const std::vector<std::string>& arguments, const std::string& out
     argv.push_back(word.data());
   }
   argv.push_back(nullptr);
+  int unread[2] = {-1, -1};
+  if (output_path.empty() && pipe(unread) == 0) {
+    close(unread[0]);
+  }
   const pid_t child = fork();
   if (child == 0) {
-    const int output = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int output = output_path.empty()
+                           ? unread[1]
+                           : open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int errors = open(errors_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(output, STDOUT_FILENO);
     dup2(errors, STDERR_FILENO);
+    const rlimit limit{descriptor_limit, descriptor_limit};
+    if (descriptor_limit > 0) {
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
     execv(argv[0], argv.data());
     _exit(127);
+  }
+  if (unread[1] >= 0) {
+    close(unread[1]);
   }
   return child;
 }
@@ -73,34 +88,42 @@ std::string MakeDirectory() {
 
 }  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& options) : directory_(MakeDirectory()) {
-  // A port found free may be taken before the sim binds it; then another.
+SimProcess::SimProcess(const std::vector<std::string>& options, int descriptor_limit)
+    : directory_(MakeDirectory()) {
+  // Port 0: the sim takes a free port and names it in its listening line.
+  std::vector<std::string> arguments = {"--listen", "127.0.0.1:0", "--log",
+                                        directory_ + "/requests.jsonl"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  const std::regex listening("listening on 127\\.0\\.0\\.1:(\\d+),");
+  // The system's free ports reach beyond 55555, the most the client takes:
+  // such a sim is started again.
   for (int attempt = 0; attempt < 20; ++attempt) {
-    close(BindLoopbackPort(false, port_));
-    std::vector<std::string> arguments = {"--listen", "127.0.0.1:" + port_text(), "--log",
-                                          directory_ + "/requests.jsonl"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors");
+    // Emptied here, so that the last sim's line is not read for this one's.
+    std::ofstream emptied(directory_ + "/output", std::ios::trunc);
+    pid_ = StartSim(arguments, directory_ + "/output", directory_ + "/errors",
+                    static_cast<rlim_t>(descriptor_limit));
     const auto give_up = std::chrono::steady_clock::now() + kPatience;
-    while (std::chrono::steady_clock::now() < give_up) {
-      if (Output().find("listening on") != std::string::npos) {
-        return;
-      }
+    std::smatch found;
+    std::string output;
+    while (!std::regex_search(output = Output(), found, listening)) {
       int wait_status = 0;
       if (waitpid(pid_, &wait_status, WNOHANG) == pid_) {
         pid_ = -1;
-        break;
+        throw std::runtime_error("larkwire-sim did not start: " + output);
+      }
+      if (std::chrono::steady_clock::now() > give_up) {
+        Stop(SIGKILL);
+        throw std::runtime_error("larkwire-sim did not listen: " + output);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    if (pid_ > 0 || Output().find("in use") == std::string::npos) {
-      if (pid_ > 0) {
-        Stop(SIGKILL);
-      }
-      throw std::runtime_error("larkwire-sim did not start: " + Output());
+    port_ = std::stoi(found[1]);
+    if (port_ <= 55555) {
+      return;
     }
+    Stop(SIGKILL);
   }
-  throw std::runtime_error("larkwire-sim found no free port");
+  throw std::runtime_error("larkwire-sim found no port below 55556");
 }
 
 SimProcess::~SimProcess() {
@@ -135,18 +158,19 @@ std::string SimProcess::Output() const {
   return ReadWholeFile(directory_ + "/output") + ReadWholeFile(directory_ + "/errors");
 }
 
-std::vector<nlohmann::json> SimProcess::LogEntries() const {
-  std::vector<nlohmann::json> entries;
+std::vector<nlohmann::ordered_json> SimProcess::LogEntries() const {
+  std::vector<nlohmann::ordered_json> entries;
   std::istringstream lines(ReadWholeFile(directory_ + "/requests.jsonl"));
   for (std::string line; std::getline(lines, line);) {
-    entries.push_back(nlohmann::json::parse(line));
+    entries.push_back(nlohmann::ordered_json::parse(line));
   }
   return entries;
 }
 
-SimExit RunSimToExit(const std::vector<std::string>& arguments) {
+SimExit RunSimToExit(const std::vector<std::string>& arguments, bool output_unread) {
   const std::string directory = MakeDirectory();
-  const pid_t child = StartSim(arguments, directory + "/output", directory + "/errors");
+  const pid_t child =
+      StartSim(arguments, output_unread ? "" : directory + "/output", directory + "/errors");
   SimExit result;
   result.status = AwaitExit(child);
   if (result.status == -1) {

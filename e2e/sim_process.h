@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-// The built larkwire-sim, running on a free loopback port with its request
-// log in a fresh temporary file.
+// The built larkwire-sim, running on a loopback port it picks itself, with
+// its request log in a fresh temporary file.
 class SimProcess {
  public:
-  // Starts the sim with these options besides --listen and --log, and waits
-  // until it listens.
-  explicit SimProcess(const std::vector<std::string>& options = {});
+  // Starts the sim with these options after --listen and --log, with at most
+  // `descriptor_limit` open files when above 0, and waits until it listens.
+  explicit SimProcess(const std::vector<std::string>& options = {}, int descriptor_limit = 0);
   ~SimProcess();
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
@@ -31,8 +31,8 @@ class SimProcess {
   bool AwaitOutput(const std::string& text) const;
   // Everything the sim wrote to standard output and standard error so far.
   std::string Output() const;
-  // The entries of its request log.
-  std::vector<nlohmann::json> LogEntries() const;
+  // The entries of its request log, members in the order written.
+  std::vector<nlohmann::ordered_json> LogEntries() const;
 
  private:
   pid_t pid_ = -1;
@@ -47,5 +47,6 @@ struct SimExit {
 };
 
 // Runs the sim with these arguments until it exits by itself; for starts that
-// must fail.
-SimExit RunSimToExit(const std::vector<std::string>& arguments);
+// must fail. `output_unread`: its standard output is a pipe already closed
+// at the other end.
+SimExit RunSimToExit(const std::vector<std::string>& arguments, bool output_unread = false);

@@ -30,7 +30,7 @@ expect_entries() {
 
 deb_listing=$(dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|')
 expect_entries "$deb" "$deb_listing" /usr/bin/larkwire /usr/bin/larkwire-sim /usr/share/doc/larkwire/README.md \
-  /usr/share/man/man1/larkwire.1.gz \
+  /usr/share/man/man1/larkwire.1.gz /usr/share/man/man1/larkwire-sim.1.gz \
   "${examples[@]/#//usr/share/doc/larkwire/examples/}"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 

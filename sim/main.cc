@@ -2,10 +2,13 @@
 // sends, reports it, and answers as told, faults included.
 #include <CLI/CLI.hpp>
 #include <asio/ip/address.hpp>
+#include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "sim/server.h"
+#include "sim/system.h"
 
 namespace {
 
@@ -17,9 +20,8 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   }
   const std::string port = text.substr(colon + 1);
   if (port.empty() || port.size() > 5 ||
-      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) < 1 ||
-      std::stoi(port) > 65535) {
-    return "the port must be a number 1..65535";
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 65535) {
+    return "the port must be a number 0..65535 (0: any free port)";
   }
   asio::error_code error;
   asio::ip::make_address(text.substr(0, colon), error);
@@ -31,43 +33,74 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   return "";
 }
 
+const std::map<std::string, sim::AnswerMode> kAnswerModes = {
+    {"judge", sim::AnswerMode::kJudge}, {"ok", sim::AnswerMode::kOk},
+    {"error", sim::AnswerMode::kError}, {"none", sim::AnswerMode::kNone},
+    {"close", sim::AnswerMode::kClose}, {"reset", sim::AnswerMode::kReset}};
+
+// Reads "MODE[,MODE...]"; the message tells what is wrong, empty when nothing is.
+std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options) {
+  std::vector<sim::AnswerMode> plan;
+  std::istringstream modes(text);
+  for (std::string mode; std::getline(modes, mode, ',');) {
+    const auto known = kAnswerModes.find(mode);
+    if (known == kAnswerModes.end()) {
+      return "each answer must be one of judge, ok, error, none, close, reset";
+    }
+    plan.push_back(known->second);
+  }
+  if (plan.empty() || text.back() == ',') {
+    return "each answer must be one of judge, ok, error, none, close, reset";
+  }
+  options.answers = plan;
+  return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  sim::PrepareProcess();
   sim::ServerOptions options;
   CLI::App app{
       "larkwire-sim: a rehearsal layer server. It checks each request larkwire sends, prints "
       "one line per request and answers Ok, or Error with the reason."};
-  app.failure_message(CLI::FailureMessage::help);
+  app.set_version_flag("--version", "larkwire-sim " LARKWIRE_VERSION);
+  // As with most tools, an option given twice takes its last value.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
   std::string listen = options.address + ":" + std::to_string(options.port);
-  app.add_option("--listen", listen, "Address and port to listen on")
+  app.add_option("--listen", listen, "Address and port to listen on; port 0: any free port")
       ->type_name("ADDR:PORT")
       ->capture_default_str()
       ->check([&options](const std::string& text) { return ParseListenAddress(text, options); });
-
-  const std::map<std::string, sim::AnswerMode> answer_modes = {
-      {"judge", sim::AnswerMode::kJudge}, {"ok", sim::AnswerMode::kOk},
-      {"error", sim::AnswerMode::kError}, {"none", sim::AnswerMode::kNone},
-      {"close", sim::AnswerMode::kClose}, {"reset", sim::AnswerMode::kReset}};
   std::string answer = "judge";
   app.add_option("--answer", answer,
                  "judge: Ok, or Error with the reason, by the request's checks; ok, error: that "
                  "answer whatever the request; none: no answer; close: close without answering; "
-                 "reset: reset the connection")
-      ->type_name("MODE")
+                 "reset: reset the connection. A list such as ok,error,none plays one per "
+                 "request in turn, the last for all later requests")
+      ->type_name("MODE[,MODE...]")
       ->capture_default_str()
-      ->check(CLI::IsMember({"judge", "ok", "error", "none", "close", "reset"}));
+      ->check([&options](const std::string& text) { return ParseAnswerPlan(text, options); });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
       ->check(CLI::Range(0, 3600000));
   app.add_flag("--split", options.split,
                "Send the answer in two pieces with a pause inside the word status");
   app.add_option("--log", options.log_path,
-                 "Append each raw request with its verdict to FILE as JSON Lines")
-      ->type_name("FILE");
+                 "Append each request with its verdict and the answer sent to FILE as JSON Lines")
+      ->type_name("FILE")
+      ->check([](const std::string& path) {
+        return path == "-" ? "standard output holds the readable lines; name a file" : "";
+      });
 
-  CLI11_PARSE(app, argc, argv);
-  options.answer = answer_modes.at(answer);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);  // --help, --version
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "larkwire-sim: " << error.what() << " (see larkwire-sim --help)" << std::endl;
+    return 2;
+  }
   return sim::RunServer(options);
 }

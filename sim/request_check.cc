@@ -126,11 +126,27 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
 
 }  // namespace
 
-bool IsCompleteRequest(const std::string& received) {
-  // Only a closing bracket can end a structured value; a piece that ends in
-  // anything else is not worth a parse of everything received.
-  return !received.empty() && (received.back() == '}' || received.back() == ']') &&
-         json::accept(received);
+std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const char c = piece[i];
+    if (scan.in_string) {
+      if (scan.escaped) {
+        scan.escaped = false;
+      } else if (c == '\\') {
+        scan.escaped = true;
+      } else if (c == '"') {
+        scan.in_string = false;
+      }
+    } else if (c == '"') {
+      scan.in_string = true;
+    } else if (c == '{' || c == '[') {
+      ++scan.depth;
+    } else if ((c == '}' || c == ']') && scan.depth > 0 && --scan.depth == 0) {
+      // Whether the brackets match is for the parse of the whole request.
+      return i + 1;
+    }
+  }
+  return std::string::npos;
 }
 
 RequestVerdict CheckRequest(const std::string& request) {

@@ -4,26 +4,42 @@
 
 using sim::CheckRequest;
 using sim::EncodeAnswer;
-using sim::IsCompleteRequest;
+using sim::FindRequestEnd;
+using sim::RequestScan;
 using sim::RequestVerdict;
 
-TEST(IsCompleteRequest, EndsWhereTheRootValueEnds) {
+TEST(FindRequestEnd, EndsWhereTheRootValueEndsWhereverThePiecesPart) {
+  constexpr std::size_t kGoesOn = std::string::npos;
   const struct {
     std::string received;
-    bool complete;
+    std::size_t end;
   } cases[] = {
-      {"", false},
-      {"{", false},
-      {R"({"_id":"1000000","params":{)", false},
-      {R"({"a":"}")", false},
-      {R"({"a":"}"})", true},
-      {R"({"a":[1,{}]})", true},
-      {"[1]", true},
-      {"{} {}", false},
-      {"{}x", false},
+      {"", kGoesOn},
+      {"{", kGoesOn},
+      {R"({"_id":"1000000","params":{)", kGoesOn},
+      {R"({"a":"}")", kGoesOn},
+      {R"({"a":"}"})", 9},
+      {R"({"a":"\"}"})", 11},
+      {R"({"a":"\\"})", 10},
+      {R"({"a":[1,{}]})", 12},
+      {"[1]", 3},
+      {" \r\n{}", 5},
+      {"{} {}", 2},
+      {"{]x", 2},
+      {"\"ok\"", kGoesOn},
+      {"}{}", 3},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsCompleteRequest(c.received), c.complete) << c.received;
+    // In two pieces, parted at every position.
+    for (std::size_t part = 0; part <= c.received.size(); ++part) {
+      RequestScan scan;
+      std::size_t end = FindRequestEnd(scan, c.received.data(), part);
+      if (end == kGoesOn) {
+        end = FindRequestEnd(scan, c.received.data() + part, c.received.size() - part);
+        end = end == kGoesOn ? kGoesOn : part + end;
+      }
+      EXPECT_EQ(end, c.end) << c.received << " parted at " << part;
+    }
   }
 }
 

@@ -8,8 +8,9 @@ namespace sim {
 
 namespace {
 
-// "2025-01-23 12:00:00.000" in UTC.
-std::string FormatUtc(std::chrono::system_clock::time_point at) {
+// "2025-01-23 12:00:00.000" in UTC, or with `iso` "2025-01-23T12:00:00Z":
+// ISO 8601 in the whole seconds that jq's fromdateiso8601 reads.
+std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false) {
   const auto since_epoch = at.time_since_epoch();
   const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
   const long milliseconds = static_cast<long>(
@@ -17,21 +18,62 @@ std::string FormatUtc(std::chrono::system_clock::time_point at) {
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
-                milliseconds);
+  if (iso) {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
+  } else {
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03ld", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                  milliseconds);
+  }
   return text;
 }
 
-// A value from the request as it shows on the line: a dash when absent, and
-// control characters as '?' so that the line stays one line.
-std::string OrDash(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-      c = '?';
-    }
+// The length of the UTF-8 sequence at `at` when it would act on a terminal
+// rather than show: a C1 control (U+0080..U+009F) or a bidirectional override
+// (U+202A..U+202E, U+2066..U+2069); 0 for anything else.
+std::size_t TerminalControlLength(const std::string& text, std::size_t at) {
+  const auto byte = [&](std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u;
+  };
+  if (byte(at) == 0xC2 && byte(at + 1) >= 0x80 && byte(at + 1) <= 0x9F) {
+    return 2;
   }
-  return text.empty() ? "-" : text;
+  if (byte(at) == 0xE2 &&
+      ((byte(at + 1) == 0x80 && byte(at + 2) >= 0xAA && byte(at + 2) <= 0xAE) ||
+       (byte(at + 1) == 0x81 && byte(at + 2) >= 0xA6 && byte(at + 2) <= 0xA9))) {
+    return 3;
+  }
+  return 0;
+}
+
+// A value from the request as it shows on the line: a dash when absent, and
+// what a terminal would act on (controls, bidirectional overrides) as a JSON
+// style \uXXXX escape, the backslash doubled, so that the line stays one
+// plain line that says what arrived.
+std::string OrDash(const std::string& text) {
+  std::string shown;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = TerminalControlLength(text, i);
+    unsigned code = 0;
+    if (c < 0x20 || c == 0x7f) {
+      code = c;
+    } else if (length == 2) {
+      code = static_cast<unsigned char>(text[i + 1]);
+    } else if (length == 3) {
+      code = 0x2000u | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+             (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+    } else {
+      shown += c == '\\' ? "\\\\" : std::string(1, text[i]);
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", code);
+    shown += escape;
+    i += length > 0 ? length - 1 : 0;
+  }
+  return shown.empty() ? "-" : shown;
 }
 
 // How far "time" lies ahead of the moment the request was complete, in
@@ -77,15 +119,23 @@ std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at
 }
 
 std::string FormatLogEntry(const RequestRecord& record) {
-  nlohmann::ordered_json entry;
-  entry["received"] = FormatUtc(record.received_at);
+  using nlohmann::ordered_json;
+  ordered_json entry;
+  entry["received"] = FormatUtc(record.received_at, true);
   entry["peer"] = record.peer;
-  entry["request"] = record.request;
+  const bool cut = record.request_bytes > kLoggedRequestBytes;
+  const std::string logged = record.request.substr(0, kLoggedRequestBytes);
+  // Member order as it arrived, so the entry shows the request as sent.
+  ordered_json request = cut ? ordered_json() : ordered_json::parse(logged, nullptr, false);
+  entry["request"] = request.is_discarded() || request.is_null() ? ordered_json(logged) : request;
+  entry["request_bytes"] = record.request_bytes;
+  entry["request_cut"] = cut;
   entry["verdict"] = record.verdict.accepted ? "Ok" : "Error";
   entry["reason"] = record.verdict.reason;
   entry["answer"] = record.answer;
+  entry["sent"] = record.sent;
   // A request need not be valid UTF-8; its bad bytes are logged replaced.
-  return entry.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return entry.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
 }
 
 }  // namespace sim

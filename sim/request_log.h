@@ -8,13 +8,18 @@
 
 namespace sim {
 
+// The most bytes of one request a log entry holds.
+constexpr std::size_t kLoggedRequestBytes = 4096;
+
 // One judged request, as the sim reports it.
 struct RequestRecord {
   std::chrono::system_clock::time_point received_at;
-  std::string peer;  // address:port
-  std::string request;
+  std::string peer;               // address:port
+  std::string request;            // the raw request, or its first bytes
+  std::size_t request_bytes = 0;  // the size of the whole request
   RequestVerdict verdict;
-  std::string answer;  // the name of the answer mode
+  std::string answer;  // the name of the answer mode played
+  std::string sent;    // the answer bytes that went out; empty for none, close and reset
 };
 
 // The readable line for standard output: time received, peer, layer with
@@ -30,7 +35,9 @@ std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const 
 std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
                                         const std::string& peer);
 
-// The same as one JSON Lines entry, with the raw request. No line feed.
+// The same as one JSON Lines entry, with the answer sent: the request as an
+// object where it parses, else as text, cut when longer than the log holds.
+// No line feed.
 std::string FormatLogEntry(const RequestRecord& record);
 
 // The UTC time in 100-nanosecond units since 1970, the unit of "time".

@@ -1,14 +1,20 @@
 #include "sim/server.h"
 
+#include <algorithm>
 #include <array>
 #include <asio.hpp>
+#include <cerrno>
 #include <chrono>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <list>
 #include <memory>
+#include <vector>
 
 #include "sim/request_check.h"
 #include "sim/request_log.h"
+#include "sim/system.h"
 
 namespace sim {
 
@@ -18,15 +24,25 @@ using asio::ip::tcp;
 
 // How long a connection may take to deliver one complete request.
 constexpr auto kRequestTimeLimit = std::chrono::seconds(10);
-// How long an answered connection is kept open for the client to close it:
-// longer than the client's five-minute wait.
-constexpr auto kCloseTimeLimit = std::chrono::minutes(6);
+// How long an answered connection stays open: the client reads the answer
+// within 100 ms and closes; the rest is room for a slow client.
+constexpr auto kCloseAfterAnswer = std::chrono::seconds(3);
+// How long a connection that is played no answer stays open: longer than the
+// client's five-minute wait, unless the room is needed.
+constexpr auto kHoldWithoutAnswer = std::chrono::minutes(6);
 // The pause inside the word status when the answer is split; the client looks
 // at its socket every 100 ms, so it sees the first piece alone.
 constexpr auto kSplitPause = std::chrono::milliseconds(500);
 
-// How long to wait before accepting again after accepting failed.
-constexpr auto kAcceptRetryPause = std::chrono::milliseconds(100);
+// The pause before accepting again after accepting failed, doubled after
+// every further failure up to the longest.
+constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
+constexpr auto kLongestAcceptRetryPause = std::chrono::milliseconds(1000);
+
+// Request bytes: the first ones of every request are always taken; beyond
+// them, all requests held at once share a budget.
+constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
+constexpr std::size_t kHeldRequestBudget = std::size_t{64} * 1024 * 1024;
 
 const char* AnswerModeName(AnswerMode mode) {
   switch (mode) {
@@ -46,23 +62,56 @@ const char* AnswerModeName(AnswerMode mode) {
   return "";
 }
 
-// What every connection shares: the options and the log file.
+class Session;
+
+// What every connection shares.
 struct ServerState {
+  explicit ServerState(const ServerOptions& given) : options(given) {}
   const ServerOptions& options;
-  std::ofstream log;
+  std::FILE* log = nullptr;
+  bool log_failing = false;
+  std::size_t cap = kMostConnections;
+  std::list<Session*> open;         // the open connections, oldest first
+  std::size_t closed_for_room = 0;  // since the cap was last reached
+  std::size_t held_request_bytes = 0;
+  std::size_t requests_judged = 0;
 };
 
+// Appends one entry; a failure is told once, and every later entry is tried.
+void WriteLogEntry(ServerState& state, const std::string& entry) {
+  if (state.log == nullptr) {
+    return;
+  }
+  const std::string line = entry + "\n";
+  const bool written = std::fwrite(line.data(), 1, line.size(), state.log) == line.size();
+  if (!written && !state.log_failing) {
+    std::cerr << "larkwire-sim: can't write to the log file " << state.options.log_path << ": "
+              << std::strerror(errno) << "; entries are lost until writing works again"
+              << std::endl;
+  } else if (written && state.log_failing) {
+    std::cerr << "larkwire-sim: writing to the log file " << state.options.log_path << " again"
+              << std::endl;
+  }
+  std::clearerr(state.log);
+  state.log_failing = !written;
+}
+
 // One connection: collect the request, judge and report it, answer after the
-// delay (or play the rehearsal fault), then wait for the client to close.
+// delay (or play the rehearsal fault), log what went out, and close soon.
 class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, ServerState& state)
       : socket_(std::move(socket)), timer_(socket_.get_executor()), state_(state) {}
 
+  ~Session() {
+    Forget();
+  }
+
   void Start() {
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+    place_ = state_.open.insert(state_.open.end(), this);
     timer_.expires_after(kRequestTimeLimit);
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
       if (!error && self->phase_ == Phase::kCollecting) {
@@ -70,6 +119,27 @@ class Session : public std::enable_shared_from_this<Session> {
       }
     });
     Read();
+  }
+
+  bool Collecting() const {
+    return phase_ == Phase::kCollecting;
+  }
+
+  // Ends the connection at once; a judged request is logged with what went
+  // out so far.
+  void Close() {
+    if (phase_ == Phase::kClosed) {
+      return;
+    }
+    if (phase_ == Phase::kJudged) {
+      WriteLogEntry(state_, FormatLogEntry(record_));
+    }
+    phase_ = Phase::kClosed;
+    asio::error_code ignored;
+    timer_.cancel();
+    socket_.close(ignored);
+    Release();
+    Forget();
   }
 
  private:
@@ -85,18 +155,46 @@ class Session : public std::enable_shared_from_this<Session> {
             self->PeerClosed();
             return;
           }
+          if (self->phase_ == Phase::kClosed) {
+            return;
+          }
           if (self->phase_ != Phase::kCollecting) {
             self->ReportBytesAfterRequest();
           } else {
-            self->received_.append(self->piece_.data(), size);
-            if (self->received_.size() > kRequestByteLimit) {
-              self->Judge("the request is larger than 1 MiB");
-            } else if (IsCompleteRequest(self->received_)) {
-              self->Judge("");
-            }
+            self->Collect(size);
           }
           self->Read();
         });
+  }
+
+  // Takes a piece of the request; only the new bytes are scanned for its end.
+  void Collect(std::size_t size) {
+    const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
+    const std::size_t take = end == std::string::npos ? size : end;
+    const std::size_t needed = received_.size() + take;
+    if (needed > kRequestByteLimit) {
+      Judge("the request is larger than 1 MiB");
+      return;
+    }
+    // Room grows by doubling, never past the limit; the budget counts room.
+    const std::size_t room =
+        needed <= received_.capacity()
+            ? received_.capacity()
+            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
+    if (needed > kFreeRequestBytes &&
+        state_.held_request_bytes + room - received_.capacity() > kHeldRequestBudget) {
+      Judge("the sim holds 64 MiB of other requests; try again later");
+      return;
+    }
+    state_.held_request_bytes += room - received_.capacity();
+    received_.reserve(room);
+    received_.insert(received_.end(), piece_.data(), piece_.data() + take);
+    if (end != std::string::npos) {
+      Judge("");
+      if (take < size) {
+        ReportBytesAfterRequest();
+      }
+    }
   }
 
   void PeerClosed() {
@@ -114,21 +212,23 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   // Judges what was received; a non-empty `incomplete` is why it is no
-  // complete request.
+  // complete request. The request bytes are let go here.
   void Judge(const std::string& incomplete) {
     phase_ = Phase::kJudged;
-    RequestRecord record;
-    record.received_at = std::chrono::system_clock::now();
-    record.peer = peer_;
-    record.request = received_;
-    record.verdict = CheckRequest(received_);
-    if (!incomplete.empty()) {
-      record.verdict.accepted = false;
-      record.verdict.reason = incomplete;
-    }
-    record.answer = AnswerModeName(state_.options.answer);
-    Report(record);
-    verdict_ = record.verdict;
+    const std::vector<AnswerMode>& plan = state_.options.answers;
+    mode_ = plan[std::min(state_.requests_judged++, plan.size() - 1)];
+    record_.received_at = std::chrono::system_clock::now();
+    record_.peer = peer_;
+    record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
+    record_.request_bytes = received_.size();
+    // Bytes that hold no complete object tell nothing: they are not parsed.
+    record_.verdict = incomplete.empty()
+                          ? CheckRequest(std::string(received_.begin(), received_.end()))
+                          : RequestVerdict{};
+    record_.verdict.reason = incomplete.empty() ? record_.verdict.reason : incomplete;
+    record_.answer = AnswerModeName(mode_);
+    Release();
+    std::cout << FormatRequestLine(record_) << std::endl;
 
     timer_.cancel();
     timer_.expires_after(std::chrono::milliseconds(state_.options.delay_ms));
@@ -137,13 +237,6 @@ class Session : public std::enable_shared_from_this<Session> {
         self->Act();
       }
     });
-  }
-
-  void Report(const RequestRecord& record) {
-    std::cout << FormatRequestLine(record) << std::endl;
-    if (state_.log.is_open()) {
-      state_.log << FormatLogEntry(record) << std::endl;
-    }
   }
 
   // Once per connection: a client that sends on would fill the output.
@@ -156,15 +249,16 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Act() {
-    switch (state_.options.answer) {
+    const RequestVerdict& verdict = record_.verdict;
+    switch (mode_) {
       case AnswerMode::kJudge:
-        Send(EncodeAnswer(verdict_.id, verdict_.accepted, verdict_.reason));
+        Send(EncodeAnswer(verdict.id, verdict.accepted, verdict.reason));
         return;
       case AnswerMode::kOk:
-        Send(EncodeAnswer(verdict_.id, true, ""));
+        Send(EncodeAnswer(verdict.id, true, ""));
         return;
       case AnswerMode::kError:
-        Send(EncodeAnswer(verdict_.id, false, "refused on purpose for a rehearsal"));
+        Send(EncodeAnswer(verdict.id, false, "refused on purpose for a rehearsal"));
         return;
       case AnswerMode::kNone:
         Answered();
@@ -204,22 +298,27 @@ class Session : public std::enable_shared_from_this<Session> {
     auto held = std::make_shared<std::string>(bytes);
     asio::async_write(
         socket_, asio::buffer(*held),
-        [self = shared_from_this(), held, then](const asio::error_code& error, std::size_t) {
+        [self = shared_from_this(), held, then](const asio::error_code& error, std::size_t sent) {
+          if (self->phase_ != Phase::kJudged) {
+            return;
+          }
+          self->record_.sent += held->substr(0, sent);
           if (error) {
             self->Close();
-          } else if (self->phase_ == Phase::kJudged) {
+          } else {
             then(*self);
           }
         });
   }
 
   void Answered() {
+    WriteLogEntry(state_, FormatLogEntry(record_));
     phase_ = Phase::kAnswered;
     if (peer_closed_) {
       Close();
       return;
     }
-    timer_.expires_after(kCloseTimeLimit);
+    timer_.expires_after(mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer);
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
       if (!error) {
         self->Close();
@@ -227,83 +326,150 @@ class Session : public std::enable_shared_from_this<Session> {
     });
   }
 
-  void Close() {
-    if (phase_ == Phase::kClosed) {
-      return;
+  // Lets the request bytes go: nothing reads them after the judgement.
+  void Release() {
+    state_.held_request_bytes -= received_.capacity();
+    std::vector<char>().swap(received_);
+  }
+
+  // Takes the connection off the list of open ones.
+  void Forget() {
+    if (listed_) {
+      listed_ = false;
+      state_.open.erase(place_);
+      if (state_.closed_for_room > 0 && state_.open.size() < state_.cap) {
+        std::cerr << "larkwire-sim: below " << state_.cap << " connections again; "
+                  << state_.closed_for_room << " were closed to make room" << std::endl;
+        state_.closed_for_room = 0;
+      }
     }
-    phase_ = Phase::kClosed;
-    asio::error_code ignored;
-    timer_.cancel();
-    socket_.close(ignored);
   }
 
   tcp::socket socket_;
   asio::steady_timer timer_;
   ServerState& state_;
+  std::list<Session*>::iterator place_;
+  bool listed_ = true;
   std::string peer_;
-  std::array<char, 65536> piece_;
-  std::string received_;
-  RequestVerdict verdict_;
+  // Small: every open connection has one. A large request takes more reads.
+  std::array<char, 4096> piece_;
+  RequestScan scan_;
+  std::vector<char> received_;  // a vector: its room is exactly what is reserved
+  AnswerMode mode_ = AnswerMode::kJudge;
+  RequestRecord record_;
   Phase phase_ = Phase::kCollecting;
   bool peer_closed_ = false;
   bool reported_bytes_after_request_ = false;
 };
 
-void Accept(tcp::acceptor& acceptor, asio::steady_timer& retry, ServerState& state) {
-  acceptor.async_accept(
-      [&acceptor, &retry, &state](const asio::error_code& error, tcp::socket socket) {
-        if (!acceptor.is_open()) {
+// At the cap, makes room for the newest connection: the oldest one still
+// waiting for its request goes, or else the oldest of all.
+void MakeRoom(ServerState& state) {
+  if (state.open.size() <= state.cap) {
+    return;
+  }
+  if (state.closed_for_room == 0) {
+    std::cerr << "larkwire-sim: " << state.cap
+              << " connections open, the most it keeps; the oldest without a complete request "
+                 "are closed to make room for new ones"
+              << std::endl;
+  }
+  ++state.closed_for_room;
+  const auto newest = std::prev(state.open.end());
+  auto oldest = std::find_if(state.open.begin(), newest,
+                             [](const Session* session) { return session->Collecting(); });
+  (oldest == newest ? state.open.front() : *oldest)->Close();
+}
+
+struct Acceptor {
+  tcp::acceptor socket;
+  asio::steady_timer retry;
+  std::chrono::milliseconds pause = kAcceptRetryPause;
+  int failures = 0;  // in a row
+};
+
+void Accept(Acceptor& acceptor, ServerState& state) {
+  acceptor.socket.async_accept(
+      [&acceptor, &state](const asio::error_code& error, tcp::socket socket) {
+        if (!acceptor.socket.is_open()) {
           return;
         }
         if (!error) {
+          if (acceptor.failures > 0) {
+            std::cerr << "larkwire-sim: accepting connections again after " << acceptor.failures
+                      << " failed attempts" << std::endl;
+            acceptor.failures = 0;
+            acceptor.pause = kAcceptRetryPause;
+          }
           std::make_shared<Session>(std::move(socket), state)->Start();
-          Accept(acceptor, retry, state);
+          MakeRoom(state);
+          Accept(acceptor, state);
           return;
         }
-        // Out of descriptors, say: accepting again at once would fail again
-        // at once, so wait for connections to close.
-        std::cerr << "larkwire-sim: can't accept a connection: " << error.message() << std::endl;
-        retry.expires_after(kAcceptRetryPause);
-        retry.async_wait([&acceptor, &retry, &state](const asio::error_code& wait_error) {
+        // Out of descriptors, say: accepting again at once would fail again at
+        // once, so wait for connections to close, longer each time.
+        if (acceptor.failures++ == 0) {
+          std::cerr << "larkwire-sim: can't accept a connection: " << error.message()
+                    << "; trying again" << std::endl;
+        }
+        acceptor.retry.expires_after(acceptor.pause);
+        acceptor.pause = std::min(2 * acceptor.pause, kLongestAcceptRetryPause);
+        acceptor.retry.async_wait([&acceptor, &state](const asio::error_code& wait_error) {
           if (!wait_error) {
-            Accept(acceptor, retry, state);
+            Accept(acceptor, state);
           }
         });
       });
+}
+
+std::string AnswerPlanText(const std::vector<AnswerMode>& plan) {
+  std::string text;
+  for (const AnswerMode mode : plan) {
+    text += (text.empty() ? "" : ",") + std::string(AnswerModeName(mode));
+  }
+  return text;
 }
 
 }  // namespace
 
 int RunServer(const ServerOptions& options) {
   const std::string where = options.address + ":" + std::to_string(options.port);
-  ServerState state{options, {}};
+  ServerState state(options);
+  state.cap = ConnectionCap();
   if (!options.log_path.empty()) {
-    state.log.open(options.log_path, std::ios::app);
-    if (!state.log) {
-      std::cout << "larkwire-sim: can't open the log file " << options.log_path << std::endl;
+    state.log = std::fopen(options.log_path.c_str(), "ab");
+    if (state.log == nullptr) {
+      std::cerr << "larkwire-sim: can't open the log file " << options.log_path << ": "
+                << std::strerror(errno) << std::endl;
       return 1;
     }
+    // Unbuffered: each entry is one write, whole in the file when it returns.
+    std::setvbuf(state.log, nullptr, _IONBF, 0);
   }
 
   asio::io_context io;
-  tcp::acceptor acceptor(io);
+  Acceptor acceptor{tcp::acceptor(io), asio::steady_timer(io)};
   asio::error_code error;
   const tcp::endpoint endpoint(asio::ip::make_address(options.address, error), options.port);
-  if (!error) {
-    acceptor.open(endpoint.protocol(), error);
+  if (!endpoint.address().is_loopback()) {
+    std::cerr << "larkwire-sim: warning: " << options.address
+              << " is not a loopback address; the sim has no authentication, and anyone who "
+                 "reaches the port can send it requests"
+              << std::endl;
   }
   if (!error) {
-    // Lets a restarted sim take its port back from connections still in
-    // TIME_WAIT; a port another program listens on stays refused.
-    acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+    acceptor.socket.open(endpoint.protocol(), error);
   }
   if (!error) {
-    acceptor.bind(endpoint, error);
+    ClaimAddress(acceptor.socket, error);
   }
   if (!error) {
-    acceptor.listen(asio::socket_base::max_listen_connections, error);
+    acceptor.socket.bind(endpoint, error);
   }
-  if (error == asio::error::address_in_use) {
+  if (!error) {
+    acceptor.socket.listen(asio::socket_base::max_listen_connections, error);
+  }
+  if (error && IsPortInUse(error)) {
     std::cerr << "larkwire-sim: can't listen on " << where
               << ": the port is in use by another program" << std::endl;
     return 1;
@@ -316,18 +482,26 @@ int RunServer(const ServerOptions& options) {
   asio::signal_set stop_signals(io, SIGINT, SIGTERM);
   stop_signals.async_wait([&](const asio::error_code& wait_error, int signal_number) {
     if (!wait_error) {
+      // Judged requests still waiting for their answer are logged as such.
+      const std::list<Session*> open = state.open;
+      for (Session* session : open) {
+        session->Close();
+      }
       std::cout << "larkwire-sim: stopped by signal " << signal_number << std::endl;
       asio::error_code ignored;
-      acceptor.close(ignored);
+      acceptor.socket.close(ignored);
       io.stop();
     }
   });
 
-  std::cout << "larkwire-sim: listening on " << where << ", answer "
-            << AnswerModeName(options.answer) << std::endl;
-  asio::steady_timer accept_retry(io);
-  Accept(acceptor, accept_retry, state);
+  std::cout << "larkwire-sim: listening on " << options.address << ":"
+            << acceptor.socket.local_endpoint(error).port() << ", answer "
+            << AnswerPlanText(options.answers) << std::endl;
+  Accept(acceptor, state);
   io.run();
+  if (state.log != nullptr) {
+    std::fclose(state.log);
+  }
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -10,11 +11,12 @@ enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
 
 struct ServerOptions {
   std::string address = "127.0.0.1";
-  unsigned short port = 4002;
-  AnswerMode answer = AnswerMode::kJudge;
+  unsigned short port = 4002;  // 0: a free port the system picks
+  // The answers played in turn, one per request; the last stays for the rest.
+  std::vector<AnswerMode> answers = {AnswerMode::kJudge};
   int delay_ms = 0;      // pause between the request and the answer
   bool split = false;    // send the answer in two pieces, parted inside "status"
-  std::string log_path;  // JSON Lines of raw requests and verdicts; empty: none
+  std::string log_path;  // JSON Lines of requests, verdicts and answers; empty: none
 };
 
 // Listens and serves every connection until SIGINT or SIGTERM; returns the

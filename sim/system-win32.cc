@@ -1,0 +1,27 @@
+#include "sim/system.h"
+
+namespace sim {
+
+void PrepareProcess() {
+  // Windows has neither SIGPIPE nor descriptor numbers to protect.
+}
+
+std::size_t ConnectionCap() {
+  // Sockets are no descriptors here: no process limit to stay under.
+  return kMostConnections;
+}
+
+void ClaimAddress(asio::ip::tcp::acceptor& acceptor, asio::error_code& error) {
+  // Windows lets a second socket with SO_REUSEADDR share a listening port
+  // without a word; exclusive use makes the second bind fail.
+  using exclusive_address_use =
+      asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
+  acceptor.set_option(exclusive_address_use(true), error);
+}
+
+bool IsPortInUse(const asio::error_code& error) {
+  // A port held for exclusive use is refused as access denied.
+  return error == asio::error::address_in_use || error == asio::error::access_denied;
+}
+
+}  // namespace sim

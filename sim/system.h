@@ -1,0 +1,30 @@
+#pragma once
+
+#include <asio/error_code.hpp>
+#include <asio/ip/tcp.hpp>
+#include <cstddef>
+
+namespace sim {
+
+// The most connections the sim keeps open at once on any platform.
+constexpr std::size_t kMostConnections = 1000;
+
+// Makes the process safe to start from scripts: standard streams that were
+// closed are opened on the null device, so that no file or socket takes
+// their numbers, and writing to a closed pipe fails instead of ending the
+// process.
+void PrepareProcess();
+
+// How many connections the sim keeps open at once: kMostConnections, or
+// fewer with room to spare below the process's descriptor limit.
+std::size_t ConnectionCap();
+
+// Sets the listener's address option before it binds: no other program can
+// listen on the same port beside the sim; on POSIX systems a restarted sim
+// also takes its port back from connections still closing.
+void ClaimAddress(asio::ip::tcp::acceptor& acceptor, asio::error_code& error);
+
+// Whether a failed bind means that another program holds the port.
+bool IsPortInUse(const asio::error_code& error);
+
+}  // namespace sim
