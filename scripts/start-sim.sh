@@ -1,5 +1,5 @@
 # Sourced by the scripts that run the client against build/sim/larkwire-sim
-# (the benchmarks, the valgrind check, the example's test): gives them a
+# (the idle-wait benchmark, the valgrind check, the example's test): gives them a
 # $scratch folder and start_sim, which starts the sim with the given options
 # on a free loopback port and sets $port and $sim_pid; its output goes to
 # $scratch/sim.log. The sim is stopped and the folder removed on exit.
