@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   puts("Step 2/2: wait answer for the command...");
-  const struct timespec pause = {0, 100 * 1000 * 1000};
+  const struct timespec pause = {0, 100000000L}; /* 100 ms */
   nanosleep(&pause, NULL);
   char answer[4096];
   if (recv(connection, answer, sizeof answer, 0) <= 0) {
