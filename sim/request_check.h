@@ -8,7 +8,7 @@
 namespace sim {
 
 // The most request bytes collected from one connection.
-constexpr std::size_t kRequestByteLimit = 1024 * 1024;
+constexpr std::size_t kRequestByteLimit = std::size_t{1024} * 1024;
 
 // Whether the bytes received so far form one complete JSON value. The client
 // sends no terminator, so the request ends where its root value ends.
