@@ -1,14 +1,14 @@
-// A loopback server for the benchmarks: it answers every connection at once
-// with an OK answer as soon as the first request byte arrives (or, with
-// --silent, never answers), reads on until the client closes, then takes the
-// next connection. It serves Larkwire and `nc -N` alike.
+// A loopback server for the start-up benchmark: it answers every connection at
+// once with an OK answer as soon as the first request byte arrives, reads on
+// until the client closes, then takes the next connection. It serves
+// Larkwire, the protocol's floor and `nc -N` alike, and adds as little as a
+// server can to nc's whole exchange.
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -30,9 +30,9 @@ int ListenOnLoopback(int port) {
   return listener;
 }
 
-void Serve(int connection, bool silent) {
+void Serve(int connection) {
   static char piece[1 << 16];
-  bool answered = silent;
+  bool answered = false;
   while (recv(connection, piece, sizeof piece, 0) > 0) {
     if (!answered) {
       send(connection, kOkAnswer, sizeof kOkAnswer - 1, MSG_NOSIGNAL);
@@ -45,16 +45,15 @@ void Serve(int connection, bool silent) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--silent") != 0) || argc > 3) {
-    std::fprintf(stderr, "usage: answering_peer PORT [--silent]\n");
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: answering_peer PORT\n");
     return 2;
   }
-  const bool silent = argc == 3;
   const int listener = ListenOnLoopback(static_cast<int>(std::strtol(argv[1], nullptr, 10)));
   for (;;) {
     const int connection = accept(listener, nullptr, nullptr);
     if (connection >= 0) {
-      Serve(connection, silent);
+      Serve(connection);
     }
   }
 }

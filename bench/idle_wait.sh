@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # CPU time of a whole five-minute wait with no answer: the release client
-# against bench/answering_peer --silent, measured by /usr/bin/time -v. Takes
+# against larkwire-sim --answer none, measured by /usr/bin/time -v. Takes
 # five minutes and a few seconds of wall time, and almost no CPU.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+scripts/install-deps.sh demo bench
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j 2 --target larkwire answering_peer > /dev/null
+cmake --build build -j 2 --target larkwire larkwire-sim > /dev/null
 
-source bench/answering_peer.sh
-start_answering_peer --silent
+source scripts/start-sim.sh
+start_sim --answer none
 
 printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$scratch/command.json"
 status=0

@@ -1,38 +1,76 @@
 # Release packages, made by cpack in a build folder:
-#   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the README, the examples
-#                                   and larkwire(1), larkwire-sim(1)
-#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, the README and the
-#                                   examples
+#   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the user's README, the
+#                                   examples, the copyright file, the changelog,
+#                                   larkwire(1) and larkwire-sim(1)
+#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a CR LF quick start,
+#                                   the user's README, the licence and the examples
 set(CPACK_PACKAGE_NAME larkwire)
-set(CPACK_PACKAGE_VENDOR Larkwire)
-set(CPACK_PACKAGE_CONTACT "Larkwire developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "hands one JSON control command to a layer server and reports the outcome")
+set(CPACK_PACKAGE_VENDOR "The Larkwire authors")
+# The project has no mail address of its own: example.org is reserved for
+# examples (RFC 2606), so the address is plainly a placeholder.
+set(CPACK_PACKAGE_CONTACT "Larkwire authors <larkwire@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "send one JSON control command to a layer server")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Larkwire hands one control command (cue, play, continue, stop or eject a layer,
+or set an SCTE message) to a layer server over TCP, waits for the server's
+answer and tells on the console and through its exit status whether the server
+accepted it, so that playout scripts can branch on the result.
+
+larkwire-sim, a rehearsal server, stands in for the layer server: it checks
+each request, reports it and answers Ok or Error, or plays a refusal, a lost
+connection or a missing answer, so that scripts can be tried without the real
+server.")
 set(CPACK_STRIP_FILES ON)
+
+# Text for the user, not the developer README of the source tree.
+set(user_readme ${PROJECT_SOURCE_DIR}/doc/README.user.md)
+# The command files, and the shell example executable as in the source tree.
+function(install_examples destination)
+  install(DIRECTORY examples/ DESTINATION ${destination}
+          PATTERN "*.sh" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endfunction()
 
 if(WIN32)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  install(DIRECTORY examples/ DESTINATION examples)
+  # Windows' own line ends for the texts a Windows user opens first.
+  foreach(text doc/windows-quickstart.txt:QUICKSTART.txt LICENSE:LICENSE.txt)
+    string(REPLACE ":" ";" text ${text})
+    list(GET text 0 source)
+    list(GET text 1 target)
+    file(READ ${PROJECT_SOURCE_DIR}/${source} content)
+    string(REPLACE "\n" "\r\n" content "${content}")
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target} "${content}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                                           ${PROJECT_SOURCE_DIR}/${source})
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target} DESTINATION .)
+  endforeach()
+  install(FILES ${user_readme} DESTINATION . RENAME README.md)
+  install_examples(examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Larkwire-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(FILES ${user_readme} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES doc/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install_examples(${CMAKE_INSTALL_DOCDIR}/examples)
 
-  # Debian keeps its manual pages compressed.
-  foreach(page larkwire.1 larkwire-sim.1)
-    set(manual_page ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+  # Debian keeps its manual pages and changelogs compressed, without a time stamp.
+  foreach(page larkwire.1 larkwire-sim.1 changelog)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
     add_custom_command(
-      OUTPUT ${manual_page}
-      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${manual_page}
+      OUTPUT ${compressed}
+      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${compressed}
       DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}
       VERBATIM)
-    add_custom_target(${page} ALL DEPENDS ${manual_page})
-    install(FILES ${manual_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    add_custom_target(${page}.gz ALL DEPENDS ${compressed})
+    if(page STREQUAL changelog)
+      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    else()
+      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
   endforeach()
 
   set(CPACK_GENERATOR DEB)

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 echo "--- installing what is missing"
-scripts/install-deps.sh
+scripts/install-deps.sh demo
 build_log=build/demo-build.log
 mkdir -p build
 echo "--- building larkwire and larkwire-sim into build/ (log: $build_log)"

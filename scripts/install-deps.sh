@@ -1,18 +1,43 @@
 #!/usr/bin/env bash
-# Installs what building and testing Larkwire needs, from Debian's archive.
-# Safe to run again: it installs only what is missing.
+# Installs what the named groups need from Debian 12 (bookworm)'s archive, and
+# only what is missing; safe to run again. apt's output goes to build/apt.log,
+# one summary line to the screen.
+#
+#   scripts/install-deps.sh GROUP...
+#
+#   demo     build the client and larkwire-sim (scripts/demo.sh)
+#   test     demo, plus GoogleTest, libfaketime and Python (scripts/test.sh)
+#   check    clang with its sanitizer and libFuzzer runtimes, the analysers,
+#            valgrind (scripts/check.sh)
+#   windows  the MinGW-w64 cross compiler and Wine (scripts/windows-check.sh)
+#   package  cpack's Debian helpers and lintian (scripts/package.sh)
+#   bench    the timing tools and netcat (bench/)
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
-# The rehearsal server: standalone Asio and CLI11.
-packages+=(libasio-dev libcli11-dev)
-# The Windows build and its tests: the MinGW-w64 cross compiler and Wine.
-packages+=(g++-mingw-w64-x86-64-posix wine wine64)
-# The release packages: cpack's Debian generator reads dependencies with these.
-packages+=(dpkg-dev file)
-# The checks (scripts/check.sh) and benchmarks (bench/): clang with its
-# sanitizer and libFuzzer runtimes, the analysers, valgrind and the timing tools.
-packages+=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind hyperfine time netcat-openbsd jq)
+demo=(cmake make g++ nlohmann-json3-dev libasio-dev libcli11-dev)
+test=("${demo[@]}" libgtest-dev faketime libfaketime python3)
+check=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind)
+windows=(g++-mingw-w64-x86-64-posix wine wine64)
+package=(dpkg-dev file lintian)
+bench=(hyperfine time netcat-openbsd jq python3)
+
+if [ $# -eq 0 ]; then
+  echo "usage: scripts/install-deps.sh GROUP... (demo, test, check, windows, package, bench)" >&2
+  exit 2
+fi
+packages=()
+for group in "$@"; do
+  case $group in
+    demo | test | check | windows | package | bench) ;;
+    *)
+      echo "install-deps: unknown group '$group' (demo, test, check, windows, package, bench)" >&2
+      exit 2
+      ;;
+  esac
+  declare -n members=$group
+  packages+=("${members[@]}")
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,10 +45,24 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
-
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "--- dependencies ($*): all installed"
+  exit 0
 fi
+
+mkdir -p build
+log=build/apt.log
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+started=$SECONDS
+if ! {
+  # Another apt run holding the lock is waited for, not taken for a failure.
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update &&
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y \
+      --no-install-recommends "${missing[@]}"
+} >>"$log" 2>&1; then
+  tail -n 20 "$log"
+  echo "install-deps: apt-get failed installing ${missing[*]} (log above, whole in $log)" >&2
+  exit 1
+fi
+echo "--- dependencies ($*): installed ${missing[*]} in $((SECONDS - started)) s (log: $log)"

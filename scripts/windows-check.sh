@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds Larkwire.exe with MinGW-w64, checks that it
-# needs no DLL beyond Windows' own, and runs the Windows end-to-end tests: the
-# host's test program drives `wine Larkwire.exe` against a peer on 127.0.0.1.
+# needs no DLL beyond Windows' own and carries the project's version, and runs
+# the Windows end-to-end tests: the host's test program drives
+# `wine Larkwire.exe` against a peer on 127.0.0.1.
 # Runs after scripts/test.sh, whose build/ holds that test program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test windows
 
 # -Wpedantic -Werror keeps the sources free of GCC extensions, so that they
 # stay buildable with Visual Studio's compiler.
@@ -30,6 +31,26 @@ expect_imports() {
 }
 expect_imports "$client" 'kernel32|msvcrt|ws2_32'
 expect_imports "$sim" 'kernel32|msvcrt|ws2_32|mswsock'
+
+# Fails unless the executable carries a version resource (type 16) whose
+# FileVersion and ProductVersion are the project's version.
+expect_version() {
+  local executable=$1 version
+  version=$(sed -n 's/^project(larkwire VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  if ! x86_64-w64-mingw32-objdump -p "$executable" | grep -qE "^0+10 +Entry: ID: 0x0+10,"; then
+    echo "$(basename "$executable") has no version resource" >&2
+    exit 1
+  fi
+  for field in FileVersion ProductVersion; do
+    if [ "$(strings -el "$executable" | grep -A1 -x "$field" | sed -n 2p)" != "$version" ]; then
+      echo "$(basename "$executable"): $field is not $version" >&2
+      exit 1
+    fi
+  done
+  echo "$(basename "$executable"): version resource $version"
+}
+expect_version "$client"
+expect_version "$sim"
 
 cmake --build build -j 2 --target windows_e2e_tests
 

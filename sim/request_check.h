@@ -8,7 +8,7 @@
 namespace sim {
 
 // The most request bytes collected from one connection.
-constexpr std::size_t kRequestByteLimit = 1024 * 1024;
+constexpr std::size_t kRequestByteLimit = std::size_t{1024} * 1024;
 
 // Where a request ends. The client sends no terminator, so the request ends
 // with the bracket that closes its root object (or array). Fed one piece at a
