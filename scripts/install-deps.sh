@@ -3,7 +3,7 @@
 # Safe to run again: it installs only what is missing.
 set -euo pipefail
 
-packages=(cmake make g++ nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
+packages=(cmake make g++ python3 nlohmann-json3-dev libgtest-dev libgmock-dev faketime libfaketime)
 # The rehearsal server: standalone Asio and CLI11.
 packages+=(libasio-dev libcli11-dev)
 # The Windows build and its tests: the MinGW-w64 cross compiler and Wine.
