@@ -220,7 +220,7 @@ class Table(unittest.TestCase):
         if WINE:
             layer, tenth = divmod(int(re.search(r'"_id":"(\d+)"', received)[1]), 1000000)
             self.assertIn(tenth, [t // 1000000 % 864000 for t in range(run.began, run.ended + 1000000, 1000000)])
-            self.assertEqual(str(layer), re.search(r'"_id":"(\d+)......"', request)[1])
+            self.assertEqual(str(layer), re.search(r'"_id":"(\d+)\d{6}"', request)[1])
             request = re.sub(r'"_id":"\d+"', re.search(r'"_id":"\d+"', received)[0], request)
             time_value = re.search(r'"time":(\d+)', received)
             if time_value:
@@ -351,7 +351,7 @@ class Answer(Table):
 
     @native_only
     def test_a_server_that_goes_while_the_request_is_sent_ends_the_run_without_a_signal(self):
-        file = write('{"type":"DSK_Cue","params":{"blob":"' + 'b' * (64 << 20) + '"}}')
+        file = write('{"type":"DSK_Cue","params":{"blob":"' + 'b' * (16 << 20) + '"}}')
         for script in [(pause(0.3), RESET), (pause(0.3), HALF, pause(0.1), CLOSE)]:
             with self.subTest(script=script):
                 peer = Peer(*script)
@@ -406,23 +406,6 @@ class Sim(Table):
                          r'known command type\n.* UTC 127\.0\.0\.1:\d+ closed the connection without sending a request\n'
                          r'larkwire-sim: stopped by signal 2\n$')
 
-    @native_only
-    def test_a_hundred_clients_at_once_are_all_answered_and_logged_once(self):
-        sim, runs = SimProcess(), {}
-        file = os.path.join(EXAMPLES, 'DskPlay.json')
-        # Each with a second of its own, so that two on one layer send different ids.
-        threads = [threading.Thread(target=lambda i=i: runs.update({i: Run(['127.0.0.1', sim.port, str(i % 99 + 1), file],
-                                                                           f'2025-01-23 12:{i // 60:02}:{i % 60:02}')}))
-                   for i in range(100)]
-        list(map(threading.Thread.start, threads))
-        list(map(threading.Thread.join, threads))
-        for run in runs.values():
-            self.expect(run, FROZEN_OK, 0)
-        self.assertEqual(sim.stop(), 0)
-        ids = sorted(json.loads(entry['request'])['_id'] for entry in sim.entries if entry['verdict'] == 'Ok')
-        self.assertEqual(ids, sorted(str((i % 99 + 1) * 1000000 + 432000 + i * 10) for i in range(100)))
-        self.assertIn('time ahead -', sim.output)  # the far past is reported, not refused
-
     def test_the_sim_alone(self):
         sim = SimProcess()
         connect = lambda: socket.create_connection(('127.0.0.1', int(sim.port)))
@@ -457,6 +440,25 @@ class Sim(Table):
                 run = subprocess.run([SIM, *options], capture_output=True, encoding='latin-1', timeout=10)
                 self.assertTrue(run.stdout == '' and run.returncode != 0 and 'Usage: ' in run.stderr if errors is None else
                                 (run.returncode, run.stderr) == (1, 'larkwire-sim: ' + errors), (options, run))
+
+
+class Crowd(Table):  # alone: a hundred clients at once need the machine's memory to themselves
+    @native_only
+    def test_a_hundred_clients_at_once_are_all_answered_and_logged_once(self):
+        sim, runs = SimProcess(), {}
+        file = os.path.join(EXAMPLES, 'DskPlay.json')
+        # Each with a second of its own, so that two on one layer send different ids.
+        threads = [threading.Thread(target=lambda i=i: runs.update({i: Run(['127.0.0.1', sim.port, str(i % 99 + 1), file],
+                                                                           f'2025-01-23 12:{i // 60:02}:{i % 60:02}')}))
+                   for i in range(100)]
+        list(map(threading.Thread.start, threads))
+        list(map(threading.Thread.join, threads))
+        for run in runs.values():
+            self.expect(run, FROZEN_OK, 0)
+        self.assertEqual(sim.stop(), 0)
+        ids = sorted(json.loads(entry['request'])['_id'] for entry in sim.entries if entry['verdict'] == 'Ok')
+        self.assertEqual(ids, sorted(str((i % 99 + 1) * 1000000 + 432000 + i * 10) for i in range(100)))
+        self.assertIn('time ahead -', sim.output)  # the far past is reported, not refused
 
 
 if __name__ == '__main__':
