@@ -348,7 +348,7 @@ class Answer(Table):
                 ((READ, send('{' + words + '}\0junk')), 100), ((READ, send('{"sta'), pause(0.3), send('tus":"Ok"}')), 300),
                 # No verdict: the wait ends after five minutes.
                 ((READ, send('{"result":"Ok"}'), CLOSE), NO_ANSWER), ((READ, send('{"status":"OK"}')), NO_ANSWER),
-                ((READ, send('{\0' + words)), NO_ANSWER), ((READ, send(' ' * 1020 + words)), NO_ANSWER),
+                ((READ, send('{\0' + words)), NO_ANSWER), ((READ, send(' ' * (1025 - len(words)) + words)), NO_ANSWER),
                 ((READ, send(garbage * 4)), NO_ANSWER), ((READ, send('x' * (1 << 20) + '{' + words + '}'), CLOSE), NO_ANSWER),
                 ((READ, send(garbage), pause(0.15), send('\0{' + words + '}')), NO_ANSWER)]:
             if outcome != NO_ANSWER or not WINE:
