@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds Larkwire.exe with MinGW-w64, checks that it
 # needs no DLL beyond Windows' own and carries the project's version, and runs
-# the Windows end-to-end tests: the host's test program drives
-# `wine Larkwire.exe` against a peer on 127.0.0.1.
-# Runs after scripts/test.sh, whose build/ holds that test program.
+# the end-to-end tables with the Wine profile: `wine Larkwire.exe` against the
+# host's larkwire-sim and a scripted peer on 127.0.0.1. Runs after
+# scripts/test.sh, whose build/ holds the sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,8 +52,6 @@ expect_version() {
 expect_version "$client"
 expect_version "$sim"
 
-cmake --build build -j 2 --target windows_e2e_tests
-
 # One private prefix and one persistent wineserver for the whole stage, warmed
 # up by a first program: otherwise every start of the client creates or waits
 # for Wine's helper processes, seconds each. No Mono or Gecko is wanted.
@@ -65,7 +63,7 @@ wineserver -p
 trap 'wineserver -k || true' EXIT
 wine cmd /c exit 0
 
-LARKWIRE_WINDOWS_CLIENT="$client" build/e2e/windows_e2e_tests
+python3 e2e/larkwire_e2e.py --wine "$client" build/sim/larkwire-sim
 
 # larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
 port=$((20000 + RANDOM % 30000))
