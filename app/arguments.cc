@@ -4,6 +4,8 @@
 
 #include "platform/console.h"
 
+namespace app {
+
 int ConvertLikeAtoi(const char* text) {
   const char* cursor = text;
   while (*cursor == ' ' || (*cursor >= '\t' && *cursor <= '\r')) {
@@ -61,3 +63,5 @@ void PrintUsage() {
   platform::Print("  5) send modified command to server;\n");
   platform::Print("  6) wait answer and exit.\n");
 }
+
+}  // namespace app

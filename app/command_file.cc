@@ -9,6 +9,8 @@
 
 #include "platform/text_file.h"
 
+namespace app {
+
 namespace {
 
 constexpr std::size_t kChunkBytes = 1023;
@@ -87,3 +89,5 @@ CommandFileRead ReadCommandFile(const char* path, std::string& command_text) {
   std::fclose(file);
   return result;
 }
+
+}  // namespace app

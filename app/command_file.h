@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+namespace app {
+
 // The most bytes read from a command file, zero bytes and line ends included:
 // far above any real command, and a bound on the memory a run needs.
 constexpr std::size_t kCommandFileLimit = std::size_t{64} << 20;
@@ -15,3 +17,5 @@ enum class CommandFileRead { kRead, kDidNotOpen, kTooLarge, kOutOfMemory };
 // too. Reading stops, and the text is worthless, beyond kCommandFileLimit bytes
 // or when memory runs out.
 CommandFileRead ReadCommandFile(const char* path, std::string& command_text);
+
+}  // namespace app

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace app {
+
 // The process exit status; a caller that keeps only the low 8 bits sees -1 as
 // 255 and -12 as 244.
 enum ExitStatus : int {
@@ -14,3 +16,5 @@ enum ExitStatus : int {
   kSendFailed = -11,
   kAnswerNotOk = -12,
 };
+
+}  // namespace app

@@ -11,6 +11,8 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 
+namespace app {
+
 namespace {
 
 constexpr char kOutOfMemory[] = "ERROR - out of memory for the command, nothing sent\n";
@@ -47,10 +49,9 @@ bool BuildRequest(int layer_number, std::string command_text, std::string& reque
 
   // Two separate clock readings: the identifier's, then (timed commands only)
   // the "time".
-  const platform::SystemTimeOfDay now = platform::ReadSystemTimeOfDay();
-  const command::TimeOfDay id_clock{now.hour, now.minute, now.second, now.millisecond};
+  const int millisecond_of_day = platform::ReadMillisecondOfDay();
   const std::uint64_t file_time = command.timed ? platform::ReadSystemFileTime() : 0;
-  command::CompleteCommand(command, layer_number, id_clock, file_time);
+  command::CompleteCommand(command, layer_number, millisecond_of_day, file_time);
   request = command::EncodeRequest(command.document);
   return true;
 }
@@ -80,3 +81,5 @@ ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string
   }
   return kAnswerNotOk;
 }
+
+}  // namespace app

@@ -5,7 +5,11 @@
 #include "app/exit_status.h"
 #include "platform/socket.h"
 
+namespace app {
+
 // Validates, completes and encodes the command, sends it on the connected
 // socket and awaits the answer. Prints its own messages; leaves the socket open.
 // Takes the command text over, to release it as soon as it has been validated.
 ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text);
+
+}  // namespace app

@@ -1,7 +1,5 @@
 #include "command/completion.h"
 
-#include <utility>
-
 namespace command {
 
 namespace {
@@ -10,35 +8,23 @@ namespace {
 // gives Unix time one second ahead.
 constexpr std::uint64_t kFileTimeOneSecondBeforeUnixEpoch = 116444735990000000ULL;
 
+// Unique per layer within one day and one tenth of a second.
+std::int32_t CommandIdFor(int layer_number, int millisecond_of_day) {
+  return layer_number * 1000000 + millisecond_of_day / 100;
+}
+
 }  // namespace
 
-std::int32_t CommandIdFor(int layer_number, TimeOfDay clock) {
-  const std::int32_t tenths_of_day =
-      clock.hour * 36000 + clock.minute * 600 + clock.second * 10 + clock.millisecond / 100;
-  return layer_number * 1000000 + tenths_of_day;
-}
-
-std::string LayerIdFor(int layer_number) {
-  return std::to_string((layer_number - 1) / 2 + 1);
-}
-
-std::string HeadIdFor(int layer_number) {
-  return layer_number % 2 == 1 ? "1" : "2";
-}
-
-std::int64_t TimeValueFor(std::uint64_t file_time) {
-  return static_cast<std::int64_t>(file_time - kFileTimeOneSecondBeforeUnixEpoch);
-}
-
-void CompleteCommand(ValidCommand& command, int layer_number, TimeOfDay id_clock,
+void CompleteCommand(ValidCommand& command, int layer_number, int millisecond_of_day,
                      std::uint64_t file_time) {
-  command.document["_id"] = std::to_string(CommandIdFor(layer_number, id_clock));
-  command.params["layer_id"] = LayerIdFor(layer_number);
-  command.params["head_id"] = HeadIdFor(layer_number);
+  command.document["_id"] = std::to_string(CommandIdFor(layer_number, millisecond_of_day));
+  // Two layers share one "layer_id": layers 1 and 2 are layer_id 1, heads 1 and 2.
+  nlohmann::json& params = command.document["params"];
+  params["layer_id"] = std::to_string((layer_number - 1) / 2 + 1);
+  params["head_id"] = layer_number % 2 == 1 ? "1" : "2";
   if (command.timed) {
-    command.params["time"] = TimeValueFor(file_time);
+    params["time"] = static_cast<std::int64_t>(file_time - kFileTimeOneSecondBeforeUnixEpoch);
   }
-  command.document["params"] = std::move(command.params);
 }
 
 std::string EncodeRequest(const nlohmann::json& document) {

@@ -15,8 +15,7 @@ Validation Refused(const std::string& command_text, const char* complaint) {
   return refused;
 }
 
-}  // namespace
-
+// Whether the command type is one of those that carry a "time".
 bool IsTimedCommand(const std::string& type) {
   static const char* const kTimedCommands[] = {"DSK_Play", "DSK_Continue", "DSK_Stop",
                                                "SCTE_SetMessage"};
@@ -28,6 +27,8 @@ bool IsTimedCommand(const std::string& type) {
   return false;
 }
 
+// Nesting depth of objects and arrays, measured without recursion: 0 for a
+// scalar, 1 for a container holding only scalars.
 int NestingDepth(const nlohmann::json& value) {
   std::vector<std::pair<const nlohmann::json*, int>> pending{{&value, 1}};
   int deepest = 0;
@@ -46,6 +47,8 @@ int NestingDepth(const nlohmann::json& value) {
   }
   return deepest;
 }
+
+}  // namespace
 
 Validation ValidateCommand(const std::string& command_text) {
   try {
@@ -69,7 +72,6 @@ Validation ValidateCommand(const std::string& command_text) {
 
     Validation accepted;
     accepted.valid = true;
-    accepted.command.params = std::move(*params);
     accepted.command.document = std::move(document);
     accepted.command.timed = timed;
     return accepted;

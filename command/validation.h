@@ -10,11 +10,10 @@ namespace command {
 // recursively.
 constexpr int kMaxNestingDepth = 512;
 
-// A command document that has the required shape, with its "params" object
-// taken out to be completed.
+// A command document that has the required shape, and whether its type is
+// one of those that carry a "time".
 struct ValidCommand {
   nlohmann::json document;
-  nlohmann::json params;
   bool timed = false;
 };
 
@@ -27,12 +26,5 @@ struct Validation {
 };
 
 Validation ValidateCommand(const std::string& command_text);
-
-// Whether the command type is one of those that carry a "time".
-bool IsTimedCommand(const std::string& type);
-
-// Nesting depth of objects and arrays, measured without recursion: 0 for a
-// scalar, 1 for a container holding only scalars.
-int NestingDepth(const nlohmann::json& value);
 
 }  // namespace command

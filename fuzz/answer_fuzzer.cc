@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::min({piece, exchange::kAnswerCapacity - fill, static_cast<int>(answer.size()) - fill});
     std::memcpy(buffer + fill, answer.data() + fill, static_cast<std::size_t>(received));
     verdict = exchange::HoldReceived(buffer, fill, received);
-    if (verdict != exchange::ClassifyAnswer(answer.substr(0, static_cast<std::size_t>(fill)).c_str())) {
+    if (verdict !=
+        exchange::ClassifyAnswer(answer.substr(0, static_cast<std::size_t>(fill)).c_str())) {
       std::abort();
     }
   }

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!validation.valid) {
     return 0;
   }
-  command::CompleteCommand(validation.command, 1 + static_cast<int>(size % 99), {12, 0, 0, 0},
+  command::CompleteCommand(validation.command, 1 + static_cast<int>(size % 99), 12 * 3600000,
                            116444736000000000ULL);
   const std::string request = command::EncodeRequest(validation.command.document);
   const nlohmann::json back = nlohmann::json::parse(request);

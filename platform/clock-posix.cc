@@ -19,16 +19,14 @@ timespec ReadClock(clockid_t clock) {
 
 }  // namespace
 
-SystemTimeOfDay ReadSystemTimeOfDay() {
+int ReadMillisecondOfDay() {
   const timespec now = ReadClock(CLOCK_REALTIME);
   // Floor division: before 1970 the remainder is negative.
   long second_of_day = static_cast<long>(now.tv_sec % kSecondsPerDay);
   if (second_of_day < 0) {
     second_of_day += kSecondsPerDay;
   }
-  return SystemTimeOfDay{
-      static_cast<int>(second_of_day / 3600), static_cast<int>(second_of_day / 60 % 60),
-      static_cast<int>(second_of_day % 60), static_cast<int>(now.tv_nsec / 1000000)};
+  return static_cast<int>(second_of_day * 1000 + now.tv_nsec / 1000000);
 }
 
 std::uint64_t ReadSystemFileTime() {

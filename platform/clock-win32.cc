@@ -5,10 +5,10 @@
 
 namespace platform {
 
-SystemTimeOfDay ReadSystemTimeOfDay() {
+int ReadMillisecondOfDay() {
   SYSTEMTIME now{};
   GetSystemTime(&now);
-  return SystemTimeOfDay{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+  return ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
 }
 
 std::uint64_t ReadSystemFileTime() {

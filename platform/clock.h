@@ -4,15 +4,8 @@
 
 namespace platform {
 
-// UTC time of day, as the system clock tells it.
-struct SystemTimeOfDay {
-  int hour;
-  int minute;
-  int second;
-  int millisecond;
-};
-
-SystemTimeOfDay ReadSystemTimeOfDay();
+// Milliseconds since 00:00:00 UTC today, as the system clock tells it.
+int ReadMillisecondOfDay();
 
 // UTC time in 100-nanosecond units since 1601-01-01 00:00:00 UTC, the
 // system's file-time count.

@@ -3,7 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "platform/startup.h"
+#include "platform/console.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/startup.h"
+#include "platform/console.h"
 
 namespace platform {
 

@@ -1,9 +1,10 @@
 // larkwire-sim: a rehearsal layer server. It judges each request larkwire
 // sends, reports it, and answers as told, faults included.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio/ip/address.hpp>
 #include <iostream>
-#include <map>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -33,24 +34,26 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   return "";
 }
 
-const std::map<std::string, sim::AnswerMode> kAnswerModes = {
-    {"judge", sim::AnswerMode::kJudge}, {"ok", sim::AnswerMode::kOk},
-    {"error", sim::AnswerMode::kError}, {"none", sim::AnswerMode::kNone},
-    {"close", sim::AnswerMode::kClose}, {"reset", sim::AnswerMode::kReset}};
-
 // Reads "MODE[,MODE...]"; the message tells what is wrong, empty when nothing is.
 std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options) {
+  std::string known_names;
+  for (const sim::NamedAnswerMode& named : sim::kAnswerModeNames) {
+    known_names += (known_names.empty() ? "" : ", ") + std::string(named.name);
+  }
+  const std::string complaint = "each answer must be one of " + known_names;
   std::vector<sim::AnswerMode> plan;
   std::istringstream modes(text);
   for (std::string mode; std::getline(modes, mode, ',');) {
-    const auto known = kAnswerModes.find(mode);
-    if (known == kAnswerModes.end()) {
-      return "each answer must be one of judge, ok, error, none, close, reset";
+    const auto known =
+        std::find_if(std::begin(sim::kAnswerModeNames), std::end(sim::kAnswerModeNames),
+                     [&mode](const sim::NamedAnswerMode& named) { return mode == named.name; });
+    if (known == std::end(sim::kAnswerModeNames)) {
+      return complaint;
     }
-    plan.push_back(known->second);
+    plan.push_back(known->mode);
   }
   if (plan.empty() || text.back() == ',') {
-    return "each answer must be one of judge, ok, error, none, close, reset";
+    return complaint;
   }
   options.answers = plan;
   return "";

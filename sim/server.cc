@@ -45,19 +45,10 @@ constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
 constexpr std::size_t kHeldRequestBudget = std::size_t{64} * 1024 * 1024;
 
 const char* AnswerModeName(AnswerMode mode) {
-  switch (mode) {
-    case AnswerMode::kJudge:
-      return "judge";
-    case AnswerMode::kOk:
-      return "ok";
-    case AnswerMode::kError:
-      return "error";
-    case AnswerMode::kNone:
-      return "none";
-    case AnswerMode::kClose:
-      return "close";
-    case AnswerMode::kReset:
-      return "reset";
+  for (const NamedAnswerMode& named : kAnswerModeNames) {
+    if (named.mode == mode) {
+      return named.name;
+    }
   }
   return "";
 }

@@ -9,6 +9,15 @@ namespace sim {
 // rehearsal faults.
 enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
 
+// Each mode by the name the command line and the log spell it with.
+struct NamedAnswerMode {
+  const char* name;
+  AnswerMode mode;
+};
+constexpr NamedAnswerMode kAnswerModeNames[] = {
+    {"judge", AnswerMode::kJudge}, {"ok", AnswerMode::kOk},       {"error", AnswerMode::kError},
+    {"none", AnswerMode::kNone},   {"close", AnswerMode::kClose}, {"reset", AnswerMode::kReset}};
+
 struct ServerOptions {
   std::string address = "127.0.0.1";
   unsigned short port = 4002;  // 0: a free port the system picks
