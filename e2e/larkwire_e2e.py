@@ -131,23 +131,25 @@ class Peer:
         return self
 
 
-class SimProcess:  # larkwire-sim on a free port, with its request log
-    def __init__(self, *options):
+class SimProcess:  # larkwire-sim on a port of its choosing, with its request log
+    def __init__(self, *options, log=None, files=None):  # files: its descriptor limit
         self.directory = tempfile.TemporaryDirectory(prefix='larkwire-sim-')
-        self.log = os.path.join(self.directory.name, 'requests.jsonl')
-        for _ in range(20):  # a port found free may be taken before the sim binds it
-            with free_socket(listen=False) as probe:
-                self.port = str(probe.getsockname()[1])
-            self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:' + self.port, '--log', self.log, *options],
+        self.log = log or os.path.join(self.directory.name, 'requests.jsonl')
+        limit = files and (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files)))
+        for _ in range(20):  # the client takes ports up to 55555; a sim given one above starts again
+            self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:0', '--log', self.log, *options], preexec_fn=limit,
                                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, encoding='latin-1')
             self.output = self.process.stdout.readline()
-            if 'listening on' in self.output:
+            self.port = re.search(r'listening on 127\.0\.0\.1:(\d+),|$', self.output)[1] or '0'
+            if 0 < int(self.port) <= 55555:
                 SIMS.append(self.process)
                 self.reader = threading.Thread(target=self.read, daemon=True)
                 return self.reader.start()
-            if 'in use' not in self.output + self.process.communicate()[0]:
+            self.process.kill()
+            self.output += self.process.communicate()[0]
+            if self.port == '0':
                 raise RuntimeError('larkwire-sim did not start: ' + self.output)
-        raise RuntimeError('larkwire-sim found no free port')
+        raise RuntimeError('larkwire-sim found no port up to 55555')
 
     def read(self):
         for line in self.process.stdout:
@@ -163,21 +165,21 @@ class SimProcess:  # larkwire-sim on a free port, with its request log
         self.process.send_signal(signal_number)
         status = self.process.wait(10)
         self.reader.join()
-        with open(self.log, encoding='utf-8') as log:
+        with open(self.log if os.path.isfile(self.log) else os.devnull, encoding='utf-8') as log:
             self.entries = [json.loads(line) for line in log]
-        for entry in self.entries:
-            entry['request'] = entry['request'].encode('utf-8').decode('latin-1')
+        for entry in self.entries:  # a request that parses is logged as its value: compact, it is what arrived
+            entry['request'] = json.dumps(entry['request'], ensure_ascii=False, separators=(',', ':')).encode('utf-8').decode('latin-1')
         self.directory.cleanup()
         return status
 
 
 class Run:  # one run of the client: output, status, standard error and timing
-    def __init__(self, arguments, clock=None, keep_open=()):
+    def __init__(self, arguments, clock=None, keep_open=(), **popen):  # popen: stdin, preexec_fn
         command = (['wine'] if WINE else []) + [CLIENT, *arguments]
         if clock:
             command = ['faketime', '-f', clock if clock.startswith('+') else frozen(clock)] + command
         self.began, started = time.time_ns() // 100, time.monotonic()
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, pass_fds=keep_open)
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, pass_fds=keep_open, **popen)
         killer = threading.Timer(PATIENCE, process.kill)  # a hanging client fails its row, never the suite
         errors = threading.Thread(target=self.read_errors, args=(process,))
         killer.start()
@@ -263,8 +265,12 @@ class Arguments(Table):
         with free_socket(listen=False) as bound:  # nobody listens there
             port = str(bound.getsockname()[1])
             self.expect(Run(['127.0.0.1', port + 'abc', '1', 'c.json']), f'ERROR: connect(127.0.0.1:{port}) ERROR=111\n', 251)
-            # A host name is not looked up: the connect goes to the all-ones address.
-            self.expect(Run(['localhost', port, '1', 'c.json']), re.compile(rf'ERROR: connect\(localhost:{port}\) ERROR=\d+\n'), 251)
+        # A host name is not looked up, and only four decimal numbers are an address: the connect goes to the
+        # all-ones address, not to the listener.
+        peer = Peer()
+        for host in ['localhost', '127.1', '127.0.0.01', '0x7f.0.0.1']:
+            self.expect(Run([host, peer.port, '1', 'c.json']), re.compile(rf'ERROR: connect\({host}:{peer.port}\) ERROR=\d+\n'), 251)
+        self.assertEqual(peer.finish().connections, 0)
 
     def test_a_file_that_does_not_open_is_told_after_the_connect(self):
         for file, port in [('/nonexistent/c.json', ' +{}'), ('/nonexistent/c.json', '{}abc'), (files.name, ' +{}')]:
@@ -301,6 +307,23 @@ class Command(Table):
                     message = quoted + complaint if complaint == '' else "ERROR - JSON '" + (quoted or file) + complaint
                     self.expect(Run(['127.0.0.1', peer.port, '1', path(write(file))]), message, 246, peer, '')
 
+    @native_only
+    def test_past_64_mib_or_the_memory_nothing_is_sent_and_pipes_serve(self):
+        padded, (piped, into), head = CUE + ' ' * ((64 << 20) - len(CUE)), os.pipe(), '{"type":"DSK_Cue","params":{"v":'
+        os.write(into, CUE.encode()), os.close(into)
+        scarce = {'preexec_fn': lambda: resource.setrlimit(resource.RLIMIT_AS, (96 << 20, 96 << 20))}
+        # A 40 MiB text fits in 96 MiB, the parser's copy of its string does not; four million values need memory to be freed.
+        # A sanitized client's shadow memory takes no address-space limit.
+        for file, popen, output, status in [(write(padded), {}, FROZEN_OK, 0), ('/dev/stdin', {'stdin': piped}, FROZEN_OK, 0)] + [
+                (file, {}, 'ERROR - JSON file is larger than 67108864 bytes\n', 250) for file in (write(padded + ' '), '/dev/zero')] + [
+                (write(head + text + '}}'), scarce, 'ERROR - out of memory for the command, nothing sent\n', 245)
+                for text in ('"' + 'b' * (40 << 20) + '"', '[0' + ',0' * 4000000 + ']')] * (os.environ.get('LARKWIRE_SANITIZED') != '1'):
+            peer = Peer(READ, send('{"status":"Ok"}'))
+            run = Run(['127.0.0.1', peer.port, '1', file], None if popen == scarce else '2025-01-23 12:00:00', **popen)
+            self.expect(run, output, status, peer, '' if status else '{"_id":"1432000","params":{"head_id":"1","layer_id":"1"},'
+                        '"type":"DSK_Cue"}')
+        os.close(piped)
+
 
 class Request(Table):
     def test_valid_commands_arrive_completed_compact_and_sorted(self):
@@ -317,12 +340,13 @@ class Request(Table):
                 # The last layer, a byte-order mark, CR LF line ends; a timed command's "time" string replaced.
                 ('99', '\xEF\xBB\xBF{\r\n"type":"SCTE_SetMessage",\r\n"params":{"time":"x"}\r\n}\r\n', '2025-01-23 23:59:59',
                  '{"_id":"99863990","params":{"head_id":"1","layer_id":"50","time":17376768000000000},"type":"SCTE_SetMessage"}'),
+                ('1', CUE, '1969-12-31 23:00:00', '{"_id":"1828000","params":{"head_id":"1","layer_id":"1"},"type":"DSK_Cue"}'),
                 ('3', nested(512, 'DSK_Stop'), '2025-01-23 01:00:00.099', '{"_id":"3036000","deep":' + '[' * 511 + ']' * 511 +
                  ',"params":{"head_id":"1","layer_id":"2","time":17375940010990000},"type":"DSK_Stop"}')]:
             with self.subTest(layer=layer, clock=clock):
                 sim = SimProcess()
                 run = Run(['127.0.0.1', sim.port, layer, path(write(file))], None if WINE else clock)
-                self.assertEqual((sim.stop(), [entry['verdict'] for entry in sim.entries]), (0, ['Ok']), sim.output + run.why)
+                self.assertEqual((sim.stop(), [(e['verdict'], e['request_bytes']) for e in sim.entries]), (0, [('Ok', len(request))]))
                 self.assertNotIn('sent more bytes', sim.output)
                 self.expect_request(run, sim.entries[0]['request'], request)
                 self.expect(run, 100 if WINE else FROZEN_OK, 0)
@@ -342,7 +366,7 @@ class Answer(Table):
         words, garbage = '"status":"Ok"', ''.join(map(chr, range(1, 256))).replace('"', '')
         for script, outcome in [
                 ((READ, send('{"_id":"3000000","status":"Ok"}')), 100), ((READ, send('{"status":"ok"}')), 100),
-                ((READ, send('{"status":"Error","message":"unknown clip","ok":false}')), 100),
+                ((READ, send('{"status":"Error","message":"unknown clip","ok":false}')), ERROR),
                 ((READ, send('{"status":"Error","message":"unknown clip"}')), ERROR), ((READ, send('{"status":"error"}')), ERROR),
                 ((send('{' + words + '}'), READ), 100), ((READ, send(' ' * (1024 - len(words)) + words)), 100),
                 ((READ, send('{' + words + '}\0junk')), 100), ((READ, send('{"sta'), pause(0.3), send('tus":"Ok"}')), 300),
@@ -360,13 +384,25 @@ class Answer(Table):
                     self.assertTrue(complete(peer.finish().data) and '"DSK_Play"' in peer.received, peer.received)
 
     @native_only
-    def test_a_server_that_goes_while_the_request_is_sent_ends_the_run_without_a_signal(self):
+    def test_a_server_that_goes_or_never_reads_while_the_request_is_sent_ends_the_run_without_a_signal(self):
         file = write('{"type":"DSK_Cue","params":{"blob":"' + 'b' * (16 << 20) + '"}}')
-        for script in [(pause(0.3), RESET), (pause(0.3), HALF, pause(0.1), CLOSE)]:
+        for script, clock, errors in [((pause(0.3), RESET), None, '(32|104)'), ((pause(0.3), HALF, pause(0.1), CLOSE), None, '(32|104)'),
+                                      ((pause(3),), FAST, '110')]:  # the send's five minutes pass before it reads
             with self.subTest(script=script):
                 peer = Peer(*script)
-                self.expect(Run(['127.0.0.1', peer.port, '1', file]), re.compile(STEPS[:37] + r'   !!! send error (32|104)\n'), 245)
+                self.expect(Run(['127.0.0.1', peer.port, '1', file], clock), re.compile(STEPS[:37] + f'   !!! send error {errors}\n$'), 245)
                 peer.finish()
+
+    @native_only  # libfaketime's own descriptor would fill a closed standard output
+    def test_a_closed_or_unread_standard_output_leaves_the_request_the_verdict_and_the_sims_status_intact(self):
+        for closed in (True, False):
+            peer, (unread, gone) = Peer(pause(0.2), send('{"status":"Ok"}')), os.pipe()  # answered unasked: all sent is read
+            os.close(unread)
+            run, sim = [subprocess.run(c, stdout=gone, stderr=subprocess.PIPE, timeout=PATIENCE, preexec_fn=lambda: closed and os.close(1))
+                        for c in ([CLIENT, '127.0.0.1', peer.port, '1', write(CUE)], [SIM, '--version'])]
+            os.close(gone)
+            self.assertRegex(f'{sim.returncode} {run.returncode} {run.stderr} {peer.finish().received}',
+                             r'^0 0 b\'\' \{"_id":"1\d{6}","params":\{"head_id":"1","layer_id":"1"\},"type":"DSK_Cue"\}$')
 
 
 class Sim(Table):
@@ -385,7 +421,15 @@ class Sim(Table):
                     run = Run(['127.0.0.1', sim.port, '7', path(write(command))], FAST if outcome == NO_ANSWER else None)
                     self.expect_outcome(run, outcome)
                     self.assertTrue(least <= run.seconds < most, f'{run.seconds} s{run.why}')
-                    self.assertEqual((sim.stop(), len(sim.entries)), (0, 1), sim.output)
+                    # The answer logged as sent.
+                    self.assertEqual((sim.stop(), [re.sub(r'^\{"_id":"7\d{6}","status":"(\w+)".*', r'\1', e['sent']) for e in sim.entries]),
+                                     (0, ['Ok' if isinstance(outcome, int) else 'Error' if outcome == ERROR else '']), sim.output)
+
+    def test_an_answer_plan_plays_one_mode_per_request_then_its_last_stays_and_a_full_log_is_told_once(self):
+        sim = SimProcess('--answer', 'ok,error,none', log='/dev/full')  # the log fails; service goes on
+        for outcome in [0, ERROR, NO_ANSWER, NO_ANSWER][:4 - 2 * WINE]:
+            self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(CUE))], FAST if outcome == NO_ANSWER else None), outcome)
+        self.assertEqual((sim.stop(), sim.output.count("can't write to the log file /dev/full: No space left on device")), (0, 1))
 
     def test_every_example_is_accepted_and_progress_reaches_a_pipe_during_the_wait(self):
         sim = SimProcess('--delay', '1500')
@@ -397,22 +441,25 @@ class Sim(Table):
         self.assertIn(' DSK_Continue _id ', sim.output)
 
     @native_only
-    def test_a_socket_numbered_above_the_select_limit_works(self):
+    def test_a_client_socket_numbered_above_the_select_limit_and_a_sim_full_of_silent_connections_work(self):
         resource.setrlimit(resource.RLIMIT_NOFILE, (4096, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
-        taken, sim = [os.open(os.devnull, os.O_RDONLY) for _ in range(1500)], SimProcess()
-        self.expect(Run(['127.0.0.1', sim.port, '6', os.path.join(EXAMPLES, 'DskEject.json')], keep_open=taken), 100, 0)
-        list(map(os.close, taken))
+        taken, sim = [os.open(os.devnull, os.O_RDONLY) for _ in range(1500)], SimProcess(files=32)  # room for 16 connections
+        silent = [socket.create_connection(('127.0.0.1', int(sim.port))) for _ in range(40)]  # the oldest make room
+        run = Run(['127.0.0.1', sim.port, '6', os.path.join(EXAMPLES, 'DskEject.json')], keep_open=taken)
+        self.expect(run, 100, 0)
+        self.assertLess(run.seconds, 2)
+        list(map(os.close, taken)), list(map(socket.socket.close, silent))
         self.assertEqual(sim.stop(), 0)
 
     def test_the_sim_reports_a_refusal_with_its_reason_and_a_connection_without_request(self):
         sim = SimProcess()
-        self.expect(Run(['127.0.0.1', sim.port, '3', path(write('{"type":"DSK_Pause","params":{}}'))]), STEPS + ERROR, 244)
+        self.expect(Run(['127.0.0.1', sim.port, '3', path(write('{"type":"DSK_Pause\\u0085\\u202e","params":{}}'))]), STEPS + ERROR, 244)
         self.expect(Run(['127.0.0.1', sim.port, '3', path(write('{}'))]), "ERROR - JSON '{}' has not parameter 'type'.\n", 246)
         self.assertTrue(sim.await_output(' closed the connection without sending a request\n'), sim.output)
         self.assertEqual(sim.stop(signal.SIGINT), 0)
         self.assertEqual([(e['verdict'], e['reason']) for e in sim.entries], [('Error', '"type" is not a known command type')])
         self.assertRegex(sim.output, r'listening on 127\.0\.0\.1:\d+, answer judge\n\d{4}-\d\d-\d\d [\d:.]{12} UTC 127\.0\.0\.1:'
-                         r'\d+ layer 3 \(layer_id 2, head_id 1\) DSK_Pause _id 3\d{6} time ahead -: Error - "type" is not a '
+                         r'\d+ layer 3 \(layer_id 2, head_id 1\) DSK_Pause\\u0085\\u202e _id 3\d{6} time ahead -: Error - "type" is not a '
                          r'known command type\n.* UTC 127\.0\.0\.1:\d+ closed the connection without sending a request\n'
                          r'larkwire-sim: stopped by signal 2\n$')
 
@@ -436,20 +483,25 @@ class Sim(Table):
             self.assertEqual(large.recv(4096), b'{"_id":"","status":"Error","message":"the request is larger than 1 MiB"}')
             large.shutdown(socket.SHUT_RDWR)
             sender.join()
-        self.assertEqual((sim.stop(), [e['verdict'] for e in sim.entries]), (0, ['Ok', 'Ok', 'Error', 'Error']), sim.output)
+        self.assertEqual((sim.stop(), [e['verdict'] for e in sim.entries], sim.entries[-1]['request'], sim.entries[-1]['request_cut']),
+                         (0, ['Ok', 'Ok', 'Error', 'Error'], json.dumps('{"blob":"' + 'b' * 4087), True), sim.output)  # 4096 bytes
 
     @native_only
     def test_its_own_failures_say_so_and_end_non_zero(self):
         with free_socket() as taken:
             where = '127.0.0.1:' + str(taken.getsockname()[1])
-            for options, errors in [(('--listen', where), f"can't listen on {where}: the port is in use by another program\n"),
-                                    (('--listen', '203.0.113.9:4002'), "can't listen on 203.0.113.9:4002: Cannot assign requested "
-                                     'address\n')] + [(bad, None) for bad in [
-                                        ('--answer', 'maybe'), ('--listen', '127.0.0.1'), ('--listen', '127.0.0.1:0'),
-                                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--frobnicate',), ('stray',)]]:
-                run = subprocess.run([SIM, *options], capture_output=True, encoding='latin-1', timeout=10)
-                self.assertTrue(run.stdout == '' and run.returncode != 0 and 'Usage: ' in run.stderr if errors is None else
-                                (run.returncode, run.stderr) == (1, 'larkwire-sim: ' + errors), (options, run))
+            for given, told in [(('--listen', where), f"1 larkwire-sim: can't listen on {where}: the port is in use by another program\n"),
+                    (('--listen', '203.0.113.9:4002'), '1 larkwire-sim: warning: 203.0.113.9 is not a loopback address; the sim has no '
+                     "authentication, and anyone who reaches the port can send it requests\nlarkwire-sim: can't listen on 203.0.113.9:"
+                     '4002: Cannot assign requested address\n'), (('--version',), '0 larkwire-sim 1.0.0\n'),
+                    (('--listen', '127.0.0.1:0', '--log', '/nonexistent/r.jsonl'), "1 larkwire-sim: can't open the log file "
+                     '/nonexistent/r.jsonl: No such file or directory\n')] + [(bad, None) for bad in [
+                        ('--answer', 'maybe'), ('--answer', 'ok,,error'), ('--listen', '127.0.0.1'), ('--listen', '127.0.0.1:65536'),
+                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--log', '-'), ('--frobnicate',), ('stray',)]]:
+                run = subprocess.run([SIM, *given], capture_output=True, encoding='latin-1', timeout=10)
+                out = f'{run.returncode} {run.stdout}{run.stderr}'  # a bad option: one line naming it and where help is
+                self.assertTrue(out == told if told else re.fullmatch(f'2 larkwire-sim: .*{given[0]}.*\\(see larkwire-sim --help\\)\n',
+                                                                      out), out)
 
 
 class Crowd(Table):  # alone: a hundred clients at once need the machine's memory to themselves
