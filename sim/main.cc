@@ -40,7 +40,7 @@ std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options
   for (const sim::NamedAnswerMode& named : sim::kAnswerModeNames) {
     known_names += (known_names.empty() ? "" : ", ") + std::string(named.name);
   }
-  const std::string complaint = "each answer must be one of " + known_names;
+  std::string complaint = "each answer must be one of " + known_names;
   std::vector<sim::AnswerMode> plan;
   std::istringstream modes(text);
   for (std::string mode; std::getline(modes, mode, ',');) {
