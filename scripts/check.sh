@@ -4,11 +4,11 @@
 # bounded time over its seed corpus, and valgrind memcheck over an OK run and a
 # refused command. Any finding fails the script.
 #
-# FUZZ_SECONDS sets the time per fuzzer (default 60).
+# FUZZ_SECONDS sets the time per fuzzer (default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fuzz_seconds="${FUZZ_SECONDS:-60}"
+fuzz_seconds="${FUZZ_SECONDS:-30}"
 source_pattern="$PWD/(app|command|exchange|platform|sim|e2e|fuzz|bench)/"
 
 scripts/install-deps.sh test check
