@@ -65,7 +65,7 @@ else()
       COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${compressed}
       DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}
       VERBATIM)
-    add_custom_target(${page}.gz ALL DEPENDS ${compressed})
+    add_custom_target(gzip_${page} ALL DEPENDS ${compressed})
     if(page STREQUAL changelog)
       install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_DOCDIR})
     else()

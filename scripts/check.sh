@@ -13,7 +13,7 @@ source_pattern="$PWD/(app|command|exchange|platform|sim|e2e|fuzz|bench)/"
 
 scripts/install-deps.sh test check
 
-step() { printf '\n=== %s\n' "$*"; }
+step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 
 step "configure the sanitizer and fuzzer build (clang)"
 CC=clang CXX=clang++ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
