@@ -13,23 +13,25 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+const char* SkipBlanks(const char* at) {
+  while (IsBlank(*at)) {
+    ++at;
+  }
+  return at;
+}
+
 // Looks behind one occurrence of "status" for a colon and a quoted word:
 // kDecides with `verdict` set when that word is one of the four, kPending when
 // the text ends before the word has wholly arrived.
 StatusValue ReadStatusValue(const char* after_name, AnswerVerdict& verdict) {
-  const char* at = after_name;
-  while (IsBlank(*at)) {
-    ++at;
-  }
+  const char* at = SkipBlanks(after_name);
   if (*at == '\0') {
     return StatusValue::kPending;
   }
-  if (*at++ != ':') {
+  if (*at != ':') {
     return StatusValue::kNone;
   }
-  while (IsBlank(*at)) {
-    ++at;
-  }
+  at = SkipBlanks(at + 1);
   if (*at == '\0') {
     return StatusValue::kPending;
   }
