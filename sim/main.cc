@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/console.h"
 #include "sim/server.h"
 #include "sim/system.h"
 
@@ -62,7 +63,9 @@ std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options
 }  // namespace
 
 int main(int argc, char** argv) {
-  sim::PrepareProcess();
+  // Closed standard streams are opened on the null device, so that neither
+  // the log nor a socket takes their numbers; a gone reader ends no process.
+  platform::PrepareProcess();
   sim::ServerOptions options;
   CLI::App app{
       "larkwire-sim: a rehearsal layer server. It checks each request larkwire sends, prints "

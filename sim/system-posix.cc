@@ -1,9 +1,6 @@
-#include <fcntl.h>
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 
 #include "sim/system.h"
 
@@ -17,16 +14,6 @@ namespace {
 constexpr rlim_t kDescriptorHeadroom = 16;
 
 }  // namespace
-
-void PrepareProcess() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      // open() takes the lowest free number, which is this one.
-      open("/dev/null", O_RDWR);
-    }
-  }
-  std::signal(SIGPIPE, SIG_IGN);
-}
 
 std::size_t ConnectionCap() {
   rlimit limit{};

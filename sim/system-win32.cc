@@ -2,10 +2,6 @@
 
 namespace sim {
 
-void PrepareProcess() {
-  // Windows has neither SIGPIPE nor descriptor numbers to protect.
-}
-
 std::size_t ConnectionCap() {
   // Sockets are no descriptors here: no process limit to stay under.
   return kMostConnections;

@@ -9,12 +9,6 @@ namespace sim {
 // The most connections the sim keeps open at once on any platform.
 constexpr std::size_t kMostConnections = 1000;
 
-// Makes the process safe to start from scripts: standard streams that were
-// closed are opened on the null device, so that no file or socket takes
-// their numbers, and writing to a closed pipe fails instead of ending the
-// process.
-void PrepareProcess();
-
 // How many connections the sim keeps open at once: kMostConnections, or
 // fewer with room to spare below the process's descriptor limit.
 std::size_t ConnectionCap();
