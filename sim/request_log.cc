@@ -124,7 +124,7 @@ std::string FormatLogEntry(const RequestRecord& record) {
   entry["received"] = FormatUtc(record.received_at, true);
   entry["peer"] = record.peer;
   const bool cut = record.request_bytes > kLoggedRequestBytes;
-  const std::string logged = record.request.substr(0, kLoggedRequestBytes);
+  const std::string& logged = record.request;
   // Member order as it arrived, so the entry shows the request as sent.
   ordered_json request = cut ? ordered_json() : ordered_json::parse(logged, nullptr, false);
   entry["request"] = request.is_discarded() || request.is_null() ? ordered_json(logged) : request;

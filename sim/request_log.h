@@ -15,7 +15,7 @@ constexpr std::size_t kLoggedRequestBytes = 4096;
 struct RequestRecord {
   std::chrono::system_clock::time_point received_at;
   std::string peer;               // address:port
-  std::string request;            // the raw request, or its first bytes
+  std::string request;            // the raw request, at most kLoggedRequestBytes of it
   std::size_t request_bytes = 0;  // the size of the whole request
   RequestVerdict verdict;
   std::string answer;  // the name of the answer mode played

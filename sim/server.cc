@@ -216,7 +216,9 @@ class Session : public std::enable_shared_from_this<Session> {
     record_.verdict = incomplete.empty()
                           ? CheckRequest(std::string(received_.begin(), received_.end()))
                           : RequestVerdict{};
-    record_.verdict.reason = incomplete.empty() ? record_.verdict.reason : incomplete;
+    if (!incomplete.empty()) {
+      record_.verdict.reason = incomplete;
+    }
     record_.answer = AnswerModeName(mode_);
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
