@@ -12,7 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "sim/limits.h"
 #include "sim/request_check.h"
+#include "sim/request_framing.h"
 #include "sim/request_log.h"
 #include "sim/system.h"
 
