@@ -1,10 +1,43 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <string>
 
+// The limits that keep a careless or hostile client from making the sim the
+// reason a rehearsal fails, each in one place; the texts that name them are
+// formed from them.
 namespace sim {
 
+constexpr std::size_t kMiB = std::size_t{1024} * 1024;
+
+// How long a connection may take to deliver one complete request.
+constexpr std::chrono::seconds kRequestTimeLimit(10);
 // The most request bytes collected from one connection.
-constexpr std::size_t kRequestByteLimit = std::size_t{1024} * 1024;
+constexpr std::size_t kRequestByteLimit = 1 * kMiB;
+// Request bytes: the first ones of every request are always taken; beyond
+// them, all requests held at once share a budget.
+constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
+constexpr std::size_t kHeldRequestBudget = 64 * kMiB;
+// The most connections the sim keeps open at once on any platform.
+constexpr std::size_t kMostConnections = 1000;
+// The most bytes of one request a log entry holds.
+constexpr std::size_t kLoggedRequestBytes = 4096;
+// The longest --delay, in milliseconds: an hour.
+constexpr int kLongestDelayMs = 3600000;
+
+inline std::string TooSlowReason() {
+  return "no complete JSON value arrived within " + std::to_string(kRequestTimeLimit.count()) +
+         " s";
+}
+
+inline std::string TooLargeReason() {
+  return "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
+}
+
+inline std::string OverBudgetReason() {
+  return "the sim holds " + std::to_string(kHeldRequestBudget / kMiB) +
+         " MiB of other requests; try again later";
+}
 
 }  // namespace sim

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "sim/limits.h"
 #include "sim/server.h"
 #include "sim/system.h"
 
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
       ->check([&options](const std::string& text) { return ParseAnswerPlan(text, options); });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
-      ->check(CLI::Range(0, 3600000));
+      ->check(CLI::Range(0, sim::kLongestDelayMs));
   app.add_flag("--split", options.split,
                "Send the answer in two pieces with a pause inside the word status");
   app.add_option("--log", options.log_path,

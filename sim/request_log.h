@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "sim/limits.h"
 #include "sim/request_check.h"
 
 namespace sim {
-
-// The most bytes of one request a log entry holds.
-constexpr std::size_t kLoggedRequestBytes = 4096;
 
 // One judged request, as the sim reports it.
 struct RequestRecord {

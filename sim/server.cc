@@ -24,8 +24,6 @@ namespace {
 
 using asio::ip::tcp;
 
-// How long a connection may take to deliver one complete request.
-constexpr auto kRequestTimeLimit = std::chrono::seconds(10);
 // How long an answered connection stays open: the client reads the answer
 // within 100 ms and closes; the rest is room for a slow client.
 constexpr auto kCloseAfterAnswer = std::chrono::seconds(3);
@@ -40,11 +38,6 @@ constexpr auto kSplitPause = std::chrono::milliseconds(500);
 // every further failure up to the longest.
 constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
 constexpr auto kLongestAcceptRetryPause = std::chrono::milliseconds(1000);
-
-// Request bytes: the first ones of every request are always taken; beyond
-// them, all requests held at once share a budget.
-constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
-constexpr std::size_t kHeldRequestBudget = std::size_t{64} * 1024 * 1024;
 
 const char* AnswerModeName(AnswerMode mode) {
   for (const NamedAnswerMode& named : kAnswerModeNames) {
@@ -108,7 +101,7 @@ class Session : public std::enable_shared_from_this<Session> {
     timer_.expires_after(kRequestTimeLimit);
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
       if (!error && self->phase_ == Phase::kCollecting) {
-        self->Judge("no complete JSON value arrived within 10 s");
+        self->Judge(TooSlowReason());
       }
     });
     Read();
@@ -166,7 +159,7 @@ class Session : public std::enable_shared_from_this<Session> {
     const std::size_t take = end == std::string::npos ? size : end;
     const std::size_t needed = received_.size() + take;
     if (needed > kRequestByteLimit) {
-      Judge("the request is larger than 1 MiB");
+      Judge(TooLargeReason());
       return;
     }
     // Room grows by doubling, never past the limit; the budget counts room.
@@ -176,7 +169,7 @@ class Session : public std::enable_shared_from_this<Session> {
             : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
     if (needed > kFreeRequestBytes &&
         state_.held_request_bytes + room - received_.capacity() > kHeldRequestBudget) {
-      Judge("the sim holds 64 MiB of other requests; try again later");
+      Judge(OverBudgetReason());
       return;
     }
     state_.held_request_bytes += room - received_.capacity();

@@ -4,10 +4,9 @@
 #include <asio/ip/tcp.hpp>
 #include <cstddef>
 
-namespace sim {
+#include "sim/limits.h"
 
-// The most connections the sim keeps open at once on any platform.
-constexpr std::size_t kMostConnections = 1000;
+namespace sim {
 
 // How many connections the sim keeps open at once: kMostConnections, or
 // fewer with room to spare below the process's descriptor limit.
