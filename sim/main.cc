@@ -1,17 +1,13 @@
 // larkwire-sim: a rehearsal layer server. It judges each request larkwire
 // sends, reports it, and answers as told, faults included.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <asio/ip/address.hpp>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "platform/console.h"
 #include "sim/limits.h"
 #include "sim/server.h"
-#include "sim/system.h"
 
 namespace {
 
@@ -33,31 +29,6 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   }
   options.address = text.substr(0, colon);
   options.port = static_cast<unsigned short>(std::stoi(port));
-  return "";
-}
-
-// Reads "MODE[,MODE...]"; the message tells what is wrong, empty when nothing is.
-std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options) {
-  std::string known_names;
-  for (const sim::NamedAnswerMode& named : sim::kAnswerModeNames) {
-    known_names += (known_names.empty() ? "" : ", ") + std::string(named.name);
-  }
-  std::string complaint = "each answer must be one of " + known_names;
-  std::vector<sim::AnswerMode> plan;
-  std::istringstream modes(text);
-  for (std::string mode; std::getline(modes, mode, ',');) {
-    const auto known =
-        std::find_if(std::begin(sim::kAnswerModeNames), std::end(sim::kAnswerModeNames),
-                     [&mode](const sim::NamedAnswerMode& named) { return mode == named.name; });
-    if (known == std::end(sim::kAnswerModeNames)) {
-      return complaint;
-    }
-    plan.push_back(known->mode);
-  }
-  if (plan.empty() || text.back() == ',') {
-    return complaint;
-  }
-  options.answers = plan;
   return "";
 }
 
@@ -88,7 +59,9 @@ int main(int argc, char** argv) {
                  "request in turn, the last for all later requests")
       ->type_name("MODE[,MODE...]")
       ->capture_default_str()
-      ->check([&options](const std::string& text) { return ParseAnswerPlan(text, options); });
+      ->check([&options](const std::string& text) {
+        return sim::ParseAnswerPlan(text, options.answers);
+      });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
       ->check(CLI::Range(0, sim::kLongestDelayMs));

@@ -39,20 +39,11 @@ constexpr auto kSplitPause = std::chrono::milliseconds(500);
 constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
 constexpr auto kLongestAcceptRetryPause = std::chrono::milliseconds(1000);
 
-const char* AnswerModeName(AnswerMode mode) {
-  for (const NamedAnswerMode& named : kAnswerModeNames) {
-    if (named.mode == mode) {
-      return named.name;
-    }
-  }
-  return "";
-}
-
 class Session;
 
 // What every connection shares.
 struct ServerState {
-  explicit ServerState(const ServerOptions& given) : options(given) {}
+  explicit ServerState(const ServerOptions& given) : options(given), plan(given.answers) {}
   const ServerOptions& options;
   std::FILE* log = nullptr;
   bool log_failing = false;
@@ -60,7 +51,7 @@ struct ServerState {
   std::list<Session*> open;         // the open connections, oldest first
   std::size_t closed_for_room = 0;  // since the cap was last reached
   std::size_t held_request_bytes = 0;
-  std::size_t requests_judged = 0;
+  AnswerPlan plan;
 };
 
 // Appends one entry; a failure is told once, and every later entry is tried.
@@ -201,8 +192,7 @@ class Session : public std::enable_shared_from_this<Session> {
   // complete request. The request bytes are let go here.
   void Judge(const std::string& incomplete) {
     phase_ = Phase::kJudged;
-    const std::vector<AnswerMode>& plan = state_.options.answers;
-    mode_ = plan[std::min(state_.requests_judged++, plan.size() - 1)];
+    mode_ = state_.plan.Next();
     record_.received_at = std::chrono::system_clock::now();
     record_.peer = peer_;
     record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
@@ -408,14 +398,6 @@ void Accept(Acceptor& acceptor, ServerState& state) {
           }
         });
       });
-}
-
-std::string AnswerPlanText(const std::vector<AnswerMode>& plan) {
-  std::string text;
-  for (const AnswerMode mode : plan) {
-    text += (text.empty() ? "" : ",") + std::string(AnswerModeName(mode));
-  }
-  return text;
 }
 
 }  // namespace

@@ -3,20 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/answer_plan.h"
+
 namespace sim {
-
-// What the sim does once it holds a request: judge it, or one of the
-// rehearsal faults.
-enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
-
-// Each mode by the name the command line and the log spell it with.
-struct NamedAnswerMode {
-  const char* name;
-  AnswerMode mode;
-};
-constexpr NamedAnswerMode kAnswerModeNames[] = {
-    {"judge", AnswerMode::kJudge}, {"ok", AnswerMode::kOk},       {"error", AnswerMode::kError},
-    {"none", AnswerMode::kNone},   {"close", AnswerMode::kClose}, {"reset", AnswerMode::kReset}};
 
 struct ServerOptions {
   std::string address = "127.0.0.1";
