@@ -1,7 +1,10 @@
 #include "sim/request_log.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <iostream>
 #include <nlohmann/json.hpp>
 
 namespace sim {
@@ -136,6 +139,36 @@ std::string FormatLogEntry(const RequestRecord& record) {
   entry["sent"] = record.sent;
   // A request need not be valid UTF-8; its bad bytes are logged replaced.
   return entry.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+}
+
+bool RequestLog::Open(const std::string& path) {
+  path_ = path;
+  file_.reset(std::fopen(path.c_str(), "ab"));
+  if (!file_) {
+    std::cerr << "larkwire-sim: can't open the log file " << path << ": " << std::strerror(errno)
+              << std::endl;
+    return false;
+  }
+  // Unbuffered: each entry is one write, whole in the file when it returns.
+  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  return true;
+}
+
+void RequestLog::Write(const std::string& entry) {
+  if (!file_) {
+    return;
+  }
+  const std::string line = entry + "\n";
+  const bool written = std::fwrite(line.data(), 1, line.size(), file_.get()) == line.size();
+  if (!written && !failing_) {
+    std::cerr << "larkwire-sim: can't write to the log file " << path_ << ": "
+              << std::strerror(errno) << "; entries are lost until writing works again"
+              << std::endl;
+  } else if (written && failing_) {
+    std::cerr << "larkwire-sim: writing to the log file " << path_ << " again" << std::endl;
+  }
+  std::clearerr(file_.get());
+  failing_ = !written;
 }
 
 }  // namespace sim

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "sim/limits.h"
@@ -40,5 +42,20 @@ std::string FormatLogEntry(const RequestRecord& record);
 
 // The UTC time in 100-nanosecond units since 1970, the unit of "time".
 std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at);
+
+// The log file (--log), one entry a line: the one owner of the file and of
+// the news that writing to it fails, told once until writing works again.
+class RequestLog {
+ public:
+  // Opens `path` for appending; false, with the reason told, when it does not.
+  bool Open(const std::string& path);
+  // Appends one entry; without an open file, nothing.
+  void Write(const std::string& entry);
+
+ private:
+  std::string path_;
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> file_{nullptr, &std::fclose};
+  bool failing_ = false;
+};
 
 }  // namespace sim

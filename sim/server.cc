@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <asio.hpp>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <list>
 #include <memory>
@@ -45,33 +42,13 @@ class Session;
 struct ServerState {
   explicit ServerState(const ServerOptions& given) : options(given), plan(given.answers) {}
   const ServerOptions& options;
-  std::FILE* log = nullptr;
-  bool log_failing = false;
+  RequestLog log;
   std::size_t cap = kMostConnections;
   std::list<Session*> open;         // the open connections, oldest first
   std::size_t closed_for_room = 0;  // since the cap was last reached
   std::size_t held_request_bytes = 0;
   AnswerPlan plan;
 };
-
-// Appends one entry; a failure is told once, and every later entry is tried.
-void WriteLogEntry(ServerState& state, const std::string& entry) {
-  if (state.log == nullptr) {
-    return;
-  }
-  const std::string line = entry + "\n";
-  const bool written = std::fwrite(line.data(), 1, line.size(), state.log) == line.size();
-  if (!written && !state.log_failing) {
-    std::cerr << "larkwire-sim: can't write to the log file " << state.options.log_path << ": "
-              << std::strerror(errno) << "; entries are lost until writing works again"
-              << std::endl;
-  } else if (written && state.log_failing) {
-    std::cerr << "larkwire-sim: writing to the log file " << state.options.log_path << " again"
-              << std::endl;
-  }
-  std::clearerr(state.log);
-  state.log_failing = !written;
-}
 
 // One connection: collect the request, judge and report it, answer after the
 // delay (or play the rehearsal fault), log what went out, and close soon.
@@ -109,7 +86,7 @@ class Session : public std::enable_shared_from_this<Session> {
       return;
     }
     if (phase_ == Phase::kJudged) {
-      WriteLogEntry(state_, FormatLogEntry(record_));
+      state_.log.Write(FormatLogEntry(record_));
     }
     phase_ = Phase::kClosed;
     asio::error_code ignored;
@@ -290,7 +267,7 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void Answered() {
-    WriteLogEntry(state_, FormatLogEntry(record_));
+    state_.log.Write(FormatLogEntry(record_));
     phase_ = Phase::kAnswered;
     if (peer_closed_) {
       Close();
@@ -406,15 +383,8 @@ int RunServer(const ServerOptions& options) {
   const std::string where = options.address + ":" + std::to_string(options.port);
   ServerState state(options);
   state.cap = ConnectionCap();
-  if (!options.log_path.empty()) {
-    state.log = std::fopen(options.log_path.c_str(), "ab");
-    if (state.log == nullptr) {
-      std::cerr << "larkwire-sim: can't open the log file " << options.log_path << ": "
-                << std::strerror(errno) << std::endl;
-      return 1;
-    }
-    // Unbuffered: each entry is one write, whole in the file when it returns.
-    std::setvbuf(state.log, nullptr, _IONBF, 0);
+  if (!options.log_path.empty() && !state.log.Open(options.log_path)) {
+    return 1;
   }
 
   asio::io_context io;
@@ -469,9 +439,6 @@ int RunServer(const ServerOptions& options) {
             << AnswerPlanText(options.answers) << std::endl;
   Accept(acceptor, state);
   io.run();
-  if (state.log != nullptr) {
-    std::fclose(state.log);
-  }
   return 0;
 }
 
