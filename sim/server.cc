@@ -9,7 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "sim/connection_table.h"
 #include "sim/limits.h"
+#include "sim/request_budget.h"
 #include "sim/request_check.h"
 #include "sim/request_framing.h"
 #include "sim/request_log.h"
@@ -43,29 +45,22 @@ struct ServerState {
   explicit ServerState(const ServerOptions& given) : options(given), plan(given.answers) {}
   const ServerOptions& options;
   RequestLog log;
-  std::size_t cap = kMostConnections;
-  std::list<Session*> open;         // the open connections, oldest first
-  std::size_t closed_for_room = 0;  // since the cap was last reached
-  std::size_t held_request_bytes = 0;
+  ConnectionTable connections{ConnectionCap()};
+  RequestBudget budget;
   AnswerPlan plan;
 };
 
 // One connection: collect the request, judge and report it, answer after the
 // delay (or play the rehearsal fault), log what went out, and close soon.
-class Session : public std::enable_shared_from_this<Session> {
+class Session : public Connection, public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, ServerState& state)
       : socket_(std::move(socket)), timer_(socket_.get_executor()), state_(state) {}
-
-  ~Session() {
-    Forget();
-  }
 
   void Start() {
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
-    place_ = state_.open.insert(state_.open.end(), this);
     timer_.expires_after(kRequestTimeLimit);
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
       if (!error && self->phase_ == Phase::kCollecting) {
@@ -75,13 +70,13 @@ class Session : public std::enable_shared_from_this<Session> {
     Read();
   }
 
-  bool Collecting() const {
+  bool Collecting() const override {
     return phase_ == Phase::kCollecting;
   }
 
   // Ends the connection at once; a judged request is logged with what went
   // out so far.
-  void Close() {
+  void Stop() override {
     if (phase_ == Phase::kClosed) {
       return;
     }
@@ -93,7 +88,7 @@ class Session : public std::enable_shared_from_this<Session> {
     timer_.cancel();
     socket_.close(ignored);
     Release();
-    Forget();
+    state_.connections.Remove(this);
   }
 
  private:
@@ -135,12 +130,10 @@ class Session : public std::enable_shared_from_this<Session> {
         needed <= received_.capacity()
             ? received_.capacity()
             : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
-    if (needed > kFreeRequestBytes &&
-        state_.held_request_bytes + room - received_.capacity() > kHeldRequestBudget) {
+    if (!state_.budget.Take(needed, room - received_.capacity())) {
       Judge(OverBudgetReason());
       return;
     }
-    state_.held_request_bytes += room - received_.capacity();
     received_.reserve(room);
     received_.insert(received_.end(), piece_.data(), piece_.data() + take);
     if (end != std::string::npos) {
@@ -156,12 +149,12 @@ class Session : public std::enable_shared_from_this<Session> {
     if (phase_ == Phase::kCollecting) {
       if (received_.empty()) {
         std::cout << FormatNoRequestLine(std::chrono::system_clock::now(), peer_) << std::endl;
-        Close();
+        Stop();
       } else {
         Judge("the connection ended before the request was complete");
       }
     } else if (phase_ == Phase::kAnswered) {
-      Close();
+      Stop();
     }
   }
 
@@ -219,13 +212,13 @@ class Session : public std::enable_shared_from_this<Session> {
         Answered();
         return;
       case AnswerMode::kClose:
-        Close();
+        Stop();
         return;
       case AnswerMode::kReset: {
         // A zero linger time makes the close abortive: the client sees a reset.
         asio::error_code ignored;
         socket_.set_option(asio::socket_base::linger(true, 0), ignored);
-        Close();
+        Stop();
         return;
       }
     }
@@ -259,7 +252,7 @@ class Session : public std::enable_shared_from_this<Session> {
           }
           self->record_.sent += held->substr(0, sent);
           if (error) {
-            self->Close();
+            self->Stop();
           } else {
             then(*self);
           }
@@ -270,41 +263,26 @@ class Session : public std::enable_shared_from_this<Session> {
     state_.log.Write(FormatLogEntry(record_));
     phase_ = Phase::kAnswered;
     if (peer_closed_) {
-      Close();
+      Stop();
       return;
     }
     timer_.expires_after(mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer);
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
       if (!error) {
-        self->Close();
+        self->Stop();
       }
     });
   }
 
   // Lets the request bytes go: nothing reads them after the judgement.
   void Release() {
-    state_.held_request_bytes -= received_.capacity();
+    state_.budget.GiveBack(received_.capacity());
     std::vector<char>().swap(received_);
-  }
-
-  // Takes the connection off the list of open ones.
-  void Forget() {
-    if (listed_) {
-      listed_ = false;
-      state_.open.erase(place_);
-      if (state_.closed_for_room > 0 && state_.open.size() < state_.cap) {
-        std::cerr << "larkwire-sim: below " << state_.cap << " connections again; "
-                  << state_.closed_for_room << " were closed to make room" << std::endl;
-        state_.closed_for_room = 0;
-      }
-    }
   }
 
   tcp::socket socket_;
   asio::steady_timer timer_;
   ServerState& state_;
-  std::list<Session*>::iterator place_;
-  bool listed_ = true;
   std::string peer_;
   // Small: every open connection has one. A large request takes more reads.
   std::array<char, 4096> piece_;
@@ -316,25 +294,6 @@ class Session : public std::enable_shared_from_this<Session> {
   bool peer_closed_ = false;
   bool reported_bytes_after_request_ = false;
 };
-
-// At the cap, makes room for the newest connection: the oldest one still
-// waiting for its request goes, or else the oldest of all.
-void MakeRoom(ServerState& state) {
-  if (state.open.size() <= state.cap) {
-    return;
-  }
-  if (state.closed_for_room == 0) {
-    std::cerr << "larkwire-sim: " << state.cap
-              << " connections open, the most it keeps; the oldest without a complete request "
-                 "are closed to make room for new ones"
-              << std::endl;
-  }
-  ++state.closed_for_room;
-  const auto newest = std::prev(state.open.end());
-  auto oldest = std::find_if(state.open.begin(), newest,
-                             [](const Session* session) { return session->Collecting(); });
-  (oldest == newest ? state.open.front() : *oldest)->Close();
-}
 
 struct Acceptor {
   tcp::acceptor socket;
@@ -356,8 +315,9 @@ void Accept(Acceptor& acceptor, ServerState& state) {
             acceptor.failures = 0;
             acceptor.pause = kAcceptRetryPause;
           }
-          std::make_shared<Session>(std::move(socket), state)->Start();
-          MakeRoom(state);
+          const auto session = std::make_shared<Session>(std::move(socket), state);
+          session->Start();
+          state.connections.Add(session);
           Accept(acceptor, state);
           return;
         }
@@ -382,7 +342,6 @@ void Accept(Acceptor& acceptor, ServerState& state) {
 int RunServer(const ServerOptions& options) {
   const std::string where = options.address + ":" + std::to_string(options.port);
   ServerState state(options);
-  state.cap = ConnectionCap();
   if (!options.log_path.empty() && !state.log.Open(options.log_path)) {
     return 1;
   }
@@ -423,10 +382,7 @@ int RunServer(const ServerOptions& options) {
   stop_signals.async_wait([&](const asio::error_code& wait_error, int signal_number) {
     if (!wait_error) {
       // Judged requests still waiting for their answer are logged as such.
-      const std::list<Session*> open = state.open;
-      for (Session* session : open) {
-        session->Close();
-      }
+      state.connections.StopAll();
       std::cout << "larkwire-sim: stopped by signal " << signal_number << std::endl;
       asio::error_code ignored;
       acceptor.socket.close(ignored);
