@@ -8,8 +8,8 @@
 #include <csignal>
 #include <iostream>
 
+#include "sim/listener.h"
 #include "sim/session.h"
-#include "sim/system.h"
 
 namespace sim {
 
@@ -86,16 +86,7 @@ int RunServer(const ServerOptions& options) {
               << std::endl;
   }
   if (!error) {
-    acceptor.socket.open(endpoint.protocol(), error);
-  }
-  if (!error) {
-    ClaimAddress(acceptor.socket, error);
-  }
-  if (!error) {
-    acceptor.socket.bind(endpoint, error);
-  }
-  if (!error) {
-    acceptor.socket.listen(asio::socket_base::max_listen_connections, error);
+    error = Listen(acceptor.socket, endpoint);
   }
   if (error && IsPortInUse(error)) {
     std::cerr << "larkwire-sim: can't listen on " << where
