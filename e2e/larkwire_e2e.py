@@ -431,6 +431,16 @@ class Sim(Table):
             self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(CUE))], FAST if outcome == NO_ANSWER else None), outcome)
         self.assertEqual((sim.stop(), sim.output.count("can't write to the log file /dev/full: No space left on device")), (0, 1))
 
+    def test_a_log_past_the_file_size_limit_is_told_once_keeps_whole_lines_and_service_goes_on(self):
+        limit = resource.getrlimit(resource.RLIMIT_FSIZE)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1000, limit[1]))  # the sim's log takes 1000 bytes
+        sim = SimProcess()
+        resource.setrlimit(resource.RLIMIT_FSIZE, limit)
+        for command in ['{"type":"DSK_Cue","params":{"clip":"' + 'x' * 1000 + '"}}', CUE, CUE]:  # the first entry does not fit
+            self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(command))]), 0)
+        self.assertEqual((sim.stop(), len(sim.entries), sim.output.count("can't write to the log file"), sim.output.count('sim: writing to the log file')),
+                         (0, 2, 1, 1), sim.output)
+
     def test_every_example_is_accepted_and_progress_reaches_a_pipe_during_the_wait(self):
         sim = SimProcess('--delay', '1500')
         for layer, name in zip(range(1, 99, 17), ['DskCue', 'DskPlay', 'DskContinue', 'DskStop', 'DskEject', 'ScteSetMessage']):

@@ -1,9 +1,11 @@
 #include "sim/request_log.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
 
@@ -151,6 +153,11 @@ bool RequestLog::Open(const std::string& path) {
   }
   // Unbuffered: each entry is one write, whole in the file when it returns.
   std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+#ifdef SIGXFSZ
+  // A write past the file size limit (ulimit -f) then fails like one to a
+  // full disk, instead of ending the sim.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   return true;
 }
 
@@ -158,6 +165,8 @@ void RequestLog::Write(const std::string& entry) {
   if (!file_) {
     return;
   }
+  std::fseek(file_.get(), 0, SEEK_END);
+  const long whole = std::ftell(file_.get());
   const std::string line = entry + "\n";
   const bool written = std::fwrite(line.data(), 1, line.size(), file_.get()) == line.size();
   if (!written && !failing_) {
@@ -166,6 +175,12 @@ void RequestLog::Write(const std::string& entry) {
               << std::endl;
   } else if (written && failing_) {
     std::cerr << "larkwire-sim: writing to the log file " << path_ << " again" << std::endl;
+  }
+  if (!written && whole >= 0) {
+    // A line cut short would run into the next entry: the file is cut back
+    // to its last whole line.
+    std::error_code ignored;
+    std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(whole), ignored);
   }
   std::clearerr(file_.get());
   failing_ = !written;
