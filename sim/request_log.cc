@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace sim {
@@ -87,8 +88,15 @@ std::string TimeAhead(const RequestRecord& record) {
   if (!record.verdict.time) {
     return "-";
   }
-  const double ahead_ms =
-      static_cast<double>(*record.verdict.time - UnixTime100ns(record.received_at)) / 10000.0;
+  const std::int64_t time = *record.verdict.time;
+  const std::int64_t now = UnixTime100ns(record.received_at);
+  // Where the difference passes the 64-bit range, the two lie so far apart
+  // that a double's rounding of each does not show.
+  const bool fits = now >= 0 ? time >= std::numeric_limits<std::int64_t>::min() + now
+                             : time <= std::numeric_limits<std::int64_t>::max() + now;
+  const double ahead_ms = (fits ? static_cast<double>(time - now)
+                                : static_cast<double>(time) - static_cast<double>(now)) /
+                          10000.0;
   char text[64];
   std::snprintf(text, sizeof text, "%+.1f ms", ahead_ms);
   return text;
