@@ -21,8 +21,11 @@ constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
 constexpr std::size_t kHeldRequestBudget = 64 * kMiB;
 // The most connections the sim keeps open at once on any platform.
 constexpr std::size_t kMostConnections = 1000;
-// The most bytes of one request a log entry holds.
+// The most bytes of one request a log entry holds, and the deepest nesting
+// of brackets it shows as JSON, the client's own limit: deeper ones are shown
+// as text, as dumping them would take a stack frame a level.
 constexpr std::size_t kLoggedRequestBytes = 4096;
+constexpr std::size_t kDeepestLoggedNesting = 512;
 // The longest --delay, in milliseconds: an hour.
 constexpr int kLongestDelayMs = 3600000;
 

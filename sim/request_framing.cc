@@ -1,5 +1,7 @@
 #include "sim/request_framing.h"
 
+#include <algorithm>
+
 namespace sim {
 
 std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size) {
@@ -16,7 +18,7 @@ std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t siz
     } else if (c == '"') {
       scan.in_string = true;
     } else if (c == '{' || c == '[') {
-      ++scan.depth;
+      scan.deepest = std::max(scan.deepest, ++scan.depth);
     } else if ((c == '}' || c == ']') && scan.depth > 0 && --scan.depth == 0) {
       // Whether the brackets match is for the parse of the whole request.
       return i + 1;

@@ -9,7 +9,8 @@ namespace sim {
 // with the bracket that closes its root object (or array). Fed one piece at a
 // time, the scan looks at each byte once and parses nothing.
 struct RequestScan {
-  std::size_t depth = 0;  // brackets open outside strings
+  std::size_t depth = 0;    // brackets open outside strings
+  std::size_t deepest = 0;  // the most open at once so far
   bool in_string = false;
   bool escaped = false;  // the byte before was a backslash inside a string
 };

@@ -10,6 +10,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
+#include "sim/request_framing.h"
+
 namespace sim {
 
 namespace {
@@ -138,8 +140,12 @@ std::string FormatLogEntry(const RequestRecord& record) {
   entry["peer"] = record.peer;
   const bool cut = record.request_bytes > kLoggedRequestBytes;
   const std::string& logged = record.request;
+  RequestScan scan;
+  FindRequestEnd(scan, logged.data(), logged.size());
   // Member order as it arrived, so the entry shows the request as sent.
-  ordered_json request = cut ? ordered_json() : ordered_json::parse(logged, nullptr, false);
+  ordered_json request = cut || scan.deepest > kDeepestLoggedNesting
+                             ? ordered_json()
+                             : ordered_json::parse(logged, nullptr, false);
   entry["request"] = request.is_discarded() || request.is_null() ? ordered_json(logged) : request;
   entry["request_bytes"] = record.request_bytes;
   entry["request_cut"] = cut;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <nlohmann/json.hpp>
 
 TEST(FormatRequestLine, TellsHowFarTimeLiesAheadForEvery64BitTime) {
   const struct {
@@ -19,5 +20,15 @@ TEST(FormatRequestLine, TellsHowFarTimeLiesAheadForEvery64BitTime) {
     record.verdict.time = c.time;
     const std::string line = sim::FormatRequestLine(record);
     EXPECT_NE(line.find(" time ahead " + c.ahead + ": "), std::string::npos) << line;
+  }
+}
+
+TEST(FormatLogEntry, ShowsARequestNestedDeeperThanTheClientSendsAsText) {
+  for (const std::size_t depth : {512, 513}) {
+    sim::RequestRecord record;
+    record.request = std::string(depth, '[') + std::string(depth, ']');
+    record.request_bytes = record.request.size();
+    const nlohmann::json entry = nlohmann::json::parse(sim::FormatLogEntry(record));
+    EXPECT_EQ(entry["request"].is_string(), depth > 512) << depth;
   }
 }
