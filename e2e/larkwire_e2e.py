@@ -413,7 +413,8 @@ class Sim(Table):
                 (('--answer', 'error'), PLAY, ERROR, 0.1, 5), (('--answer', 'none'), PLAY, NO_ANSWER, 0.3, 30),
                 (('--answer', 'close'), PLAY, NO_ANSWER, 0.3, 30), (('--delay', '1500'), PLAY, 1500, 1.5, 10),
                 (('--answer', 'reset', '--delay', '200'), PLAY, '   !!! send error 104\n', 0.2, 5),
-                (('--split',), PLAY, 500, 0.5, 5), (('--split', '--answer', 'error'), PLAY, ERROR, 0.5, 5)]:
+                (('--split',), PLAY, 500, 0.5, 5), (('--split', '--answer', 'error'), PLAY, ERROR, 0.5, 5),
+                (('--delay', '01000'), PLAY, 1000, 1.0, 10)]:  # decimal, not octal
             # Wine's recv gives 0 at a reset, where Windows fails with 10054.
             if not WINE or outcome != NO_ANSWER and 'reset' not in options:
                 with self.subTest(options=options, command=command):
@@ -507,7 +508,8 @@ class Sim(Table):
                     (('--listen', '127.0.0.1:0', '--log', '/nonexistent/r.jsonl'), "1 larkwire-sim: can't open the log file "
                      '/nonexistent/r.jsonl: No such file or directory\n')] + [(bad, None) for bad in [
                         ('--answer', 'maybe'), ('--answer', 'ok,,error'), ('--listen', '127.0.0.1'), ('--listen', '127.0.0.1:65536'),
-                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--log', '-'), ('--frobnicate',), ('stray',)]]:
+                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--log', '-'), ('--frobnicate',), ('stray',),
+                        ('--delay', '0x400')]]:
                 run = subprocess.run([SIM, *given], capture_output=True, encoding='latin-1', timeout=10)
                 out = f'{run.returncode} {run.stdout}{run.stderr}'  # a bad option: one line naming it and where help is
                 self.assertTrue(out == told if told else re.fullmatch(f'2 larkwire-sim: .*{given[0]}.*\\(see larkwire-sim --help\\)\n',

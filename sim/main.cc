@@ -1,6 +1,7 @@
 // larkwire-sim: a rehearsal layer server. It judges each request larkwire
 // sends, reports it, and answers as told, faults included.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <asio/ip/address.hpp>
 #include <iostream>
 #include <string>
@@ -29,6 +30,16 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   }
   options.address = text.substr(0, colon);
   options.port = static_cast<unsigned short>(std::stoi(port));
+  return "";
+}
+
+// Lets decimal digits alone through, as the client reads its numbers: read
+// as a C number, 01000 would be octal and 0x400 hexadecimal. Leading zeros go.
+std::string DecimalDigits(std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+    return "the delay must be decimal digits";
+  }
+  text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
   return "";
 }
 
@@ -64,7 +75,8 @@ int main(int argc, char** argv) {
       });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
-      ->check(CLI::Range(0, sim::kLongestDelayMs));
+      ->check(CLI::Range(0, sim::kLongestDelayMs))
+      ->transform(CLI::Validator(DecimalDigits, "", ""));
   app.add_flag("--split", options.split,
                "Send the answer in two pieces with a pause inside the word status");
   app.add_option("--log", options.log_path,
