@@ -124,13 +124,8 @@ std::string FormatRequestLine(const RequestRecord& record) {
   return line;
 }
 
-std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const std::string& peer) {
-  return FormatUtc(at) + " UTC " + peer + " closed the connection without sending a request";
-}
-
-std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
-                                        const std::string& peer) {
-  return FormatUtc(at) + " UTC " + peer + " sent more bytes after its request";
+std::string FormatConnectionLine(const std::string& peer, const std::string& what) {
+  return FormatUtc(std::chrono::system_clock::now()) + " UTC " + peer + " " + what;
 }
 
 std::string FormatLogEntry(const RequestRecord& record) {

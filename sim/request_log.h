@@ -27,13 +27,9 @@ struct RequestRecord {
 // sim's clock, verdict and reason. No line feed.
 std::string FormatRequestLine(const RequestRecord& record);
 
-// The line for a connection that closed before it sent a byte. No line feed.
-std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const std::string& peer);
-
-// The line for a connection that sends more after its complete request, which
-// the client never does. No line feed.
-std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
-                                        const std::string& peer);
+// A line about a connection rather than a request: the present time, the
+// peer and what it did. No line feed.
+std::string FormatConnectionLine(const std::string& peer, const std::string& what);
 
 // The same as one JSON Lines entry, with the answer sent: the request as an
 // object where it parses, else as text, cut when longer than the log holds.

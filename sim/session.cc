@@ -156,7 +156,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   void PeerClosed() {
     peer_closed_ = true;
     if (phase_ == Phase::kCollecting && received_.empty()) {
-      std::cout << FormatNoRequestLine(std::chrono::system_clock::now(), peer_) << std::endl;
+      std::cout << FormatConnectionLine(peer_, "closed the connection without sending a request")
+                << std::endl;
       Stop();
     } else if (phase_ == Phase::kCollecting) {
       Judge("the connection ended before the request was complete");
@@ -196,8 +197,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   void ReportBytesAfterRequest() {
     if (!reported_bytes_after_request_) {
       reported_bytes_after_request_ = true;
-      std::cout << FormatBytesAfterRequestLine(std::chrono::system_clock::now(), peer_)
-                << std::endl;
+      std::cout << FormatConnectionLine(peer_, "sent more bytes after its request") << std::endl;
     }
   }
 
