@@ -497,6 +497,15 @@ class Sim(Table):
         self.assertEqual((sim.stop(), [e['verdict'] for e in sim.entries], sim.entries[-1]['request'], sim.entries[-1]['request_cut']),
                          (0, ['Ok', 'Ok', 'Error', 'Error'], json.dumps('{"blob":"' + 'b' * 4087), True), sim.output)  # 4096 bytes
 
+    def test_a_connection_silent_for_10_s_is_no_request_and_takes_no_turn_of_the_answer_plan(self):
+        sim = SimProcess('--answer', 'error,ok')
+        with socket.create_connection(('127.0.0.1', int(sim.port))) as silent:
+            silent.settimeout(15)
+            self.assertEqual(silent.recv(4096), b'')  # closed, unanswered
+        self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(CUE))]), ERROR)
+        self.assertEqual(sim.stop(), 0)
+        self.assertRegex(sim.output, r'\n[\d-]+ [\d:.]+ UTC 127\.0\.0\.1:\d+ sent nothing within 10 s and was closed\n')
+
     @native_only
     def test_its_own_failures_say_so_and_end_non_zero(self):
         with free_socket() as taken:

@@ -34,6 +34,11 @@ inline std::string TooSlowReason() {
          " s";
 }
 
+// A connection that sent nothing in that time is no request; it is closed.
+inline std::string SilenceNote() {
+  return "sent nothing within " + std::to_string(kRequestTimeLimit.count()) + " s and was closed";
+}
+
 inline std::string TooLargeReason() {
   return "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
 }

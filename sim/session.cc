@@ -36,7 +36,8 @@ constexpr std::chrono::milliseconds kSplitPause(500);
 //
 //   collecting  request_deadline_: the 10 s a request may take.
 //       |  the request complete, too large, over the budget or cut short, or
-//       |  request_deadline_ passed: judged, one turn of the answer plan
+//       |  request_deadline_ passed with bytes received: judged, one turn of
+//       |  the answer plan
 //       v
 //   judged      answer_due_: the --delay before the answer or the fault;
 //       |       split_pause_: between the two pieces of a split answer.
@@ -47,11 +48,12 @@ constexpr std::chrono::milliseconds kSplitPause(500);
 //       v
 //   closed      none.
 //
-// Stop leads from any phase to closed: the client closing before a byte, a
-// failed write, the close and reset faults, eviction at the cap, a signal. A
-// deadline that passes in another phase than the one that armed it does
-// nothing. Reading goes on until closed: it collects the request, then
-// notices bytes after it and the client closing.
+// Stop leads from any phase to closed: no byte before the client closed or
+// request_deadline_ passed (no request, so no turn of the plan), a failed
+// write, the close and reset faults, eviction at the cap, a signal. A deadline
+// that passes in another phase than the one that armed it does nothing.
+// Reading goes on until closed: it collects the request, then notices bytes
+// after it and the client closing.
 class Session : public Connection, public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, SessionShare& share)
@@ -166,8 +168,15 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     }
   }
 
+  // A connection that delivered no byte is no request: it takes no turn of
+  // the answer plan, as one that closes without a byte takes none.
   void RequestTimeUp() {
-    Judge(TooSlowReason());
+    if (!received_.empty()) {
+      Judge(TooSlowReason());
+      return;
+    }
+    std::cout << FormatConnectionLine(peer_, SilenceNote()) << std::endl;
+    Stop();
   }
 
   // Judges what was received; a non-empty `incomplete` is why it is no
