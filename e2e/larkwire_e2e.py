@@ -131,25 +131,20 @@ class Peer:
         return self
 
 
-class SimProcess:  # larkwire-sim on a port of its choosing, with its request log
+class SimProcess:  # larkwire-sim on a free port of its choosing, with its request log
     def __init__(self, *options, log=None, files=None):  # files: its descriptor limit
         self.directory = tempfile.TemporaryDirectory(prefix='larkwire-sim-')
         self.log = log or os.path.join(self.directory.name, 'requests.jsonl')
         limit = files and (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files)))
-        for _ in range(20):  # the client takes ports up to 55555; a sim given one above starts again
-            self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:0', '--log', self.log, *options], preexec_fn=limit,
-                                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, encoding='latin-1')
-            self.output = self.process.stdout.readline()
-            self.port = re.search(r'listening on 127\.0\.0\.1:(\d+),|$', self.output)[1] or '0'
-            if 0 < int(self.port) <= 55555:
-                SIMS.append(self.process)
-                self.reader = threading.Thread(target=self.read, daemon=True)
-                return self.reader.start()
-            self.process.kill()
-            self.output += self.process.communicate()[0]
-            if self.port == '0':
-                raise RuntimeError('larkwire-sim did not start: ' + self.output)
-        raise RuntimeError('larkwire-sim found no port up to 55555')
+        self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:0', '--log', self.log, *options], preexec_fn=limit,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, encoding='latin-1')
+        SIMS.append(self.process)
+        self.output = self.process.stdout.readline()
+        self.port = re.search(r'listening on 127\.0\.0\.1:(\d+),|$', self.output)[1]  # port 0 gives one the client takes
+        if not self.port:
+            raise RuntimeError('larkwire-sim did not start: ' + self.output + self.process.communicate()[0])
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
 
     def read(self):
         for line in self.process.stdout:

@@ -1,21 +1,46 @@
 #include "sim/listener.h"
 
+#include <random>
+
 namespace sim {
+
+namespace {
+
+// Port 0 takes a free port among these, which the client can reach; the
+// system's own pick lies mostly above 55555 (Windows: 49152..65535).
+constexpr unsigned short kLowestFreePort = 20000;
+constexpr unsigned short kHighestFreePort = 55555;
+constexpr int kFreePortTries = 100;
+
+}  // namespace
 
 asio::error_code Listen(asio::ip::tcp::acceptor& listener,
                         const asio::ip::tcp::endpoint& endpoint) {
+  std::random_device seed;
+  std::minstd_rand random(seed());
+  std::uniform_int_distribution<unsigned short> free_ports(kLowestFreePort, kHighestFreePort);
   asio::error_code error;
-  listener.open(endpoint.protocol(), error);
-  if (!error) {
-    ClaimAddress(listener, error);
+  for (int tries = 1;; ++tries) {
+    asio::ip::tcp::endpoint where = endpoint;
+    if (endpoint.port() == 0) {
+      where.port(free_ports(random));
+    }
+    listener.open(where.protocol(), error);
+    if (!error) {
+      ClaimAddress(listener, error);
+    }
+    if (!error) {
+      listener.bind(where, error);
+    }
+    if (!error) {
+      listener.listen(asio::socket_base::max_listen_connections, error);
+    }
+    if (!error || endpoint.port() != 0 || !IsPortInUse(error) || tries == kFreePortTries) {
+      return error;
+    }
+    asio::error_code ignored;
+    listener.close(ignored);
   }
-  if (!error) {
-    listener.bind(endpoint, error);
-  }
-  if (!error) {
-    listener.listen(asio::socket_base::max_listen_connections, error);
-  }
-  return error;
 }
 
 }  // namespace sim

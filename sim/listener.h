@@ -9,7 +9,8 @@
 namespace sim {
 
 // The listen steps: opens the listener, claims the address, binds and
-// listens. The error of the step that failed; none when listening.
+// listens; port 0 takes a free port in 20000..55555, which the client can
+// reach. The error of the step that failed; none when listening.
 asio::error_code Listen(asio::ip::tcp::acceptor& listener, const asio::ip::tcp::endpoint& endpoint);
 
 // What differs per platform (listener-*.cc):
