@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,21 +15,25 @@ enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
 // order of the enumeration.
 constexpr const char* kAnswerModeNames[] = {"judge", "ok", "error", "none", "close", "reset"};
 
-const char* AnswerModeName(AnswerMode mode);
+inline const char* AnswerModeName(AnswerMode mode) {
+  return kAnswerModeNames[static_cast<std::size_t>(mode)];
+}
 
 // Reads "MODE[,MODE...]" into `modes`; the message tells what is wrong, empty
 // when nothing is.
 std::string ParseAnswerPlan(const std::string& text, std::vector<AnswerMode>& modes);
 
 // The modes as the command line spells them: "judge,error".
-std::string AnswerPlanText(const std::vector<AnswerMode>& modes);
+std::string AnswerPlanText(const std::vector<AnswerMode>& modes, const char* separator = ",");
 
 // The modes played in turn, one per request judged; the last stays for the
 // rest.
 class AnswerPlan {
  public:
   explicit AnswerPlan(std::vector<AnswerMode> modes) : modes_(std::move(modes)) {}
-  AnswerMode Next();
+  AnswerMode Next() {
+    return modes_[std::min(played_++, modes_.size() - 1)];
+  }
 
  private:
   std::vector<AnswerMode> modes_;

@@ -26,13 +26,7 @@ void ConnectionTable::Add(std::shared_ptr<Connection> connection) {
 }
 
 void ConnectionTable::Remove(const Connection* connection) {
-  const auto place = std::find_if(open_.begin(), open_.end(), [connection](const auto& open) {
-    return open.get() == connection;
-  });
-  if (place == open_.end()) {
-    return;
-  }
-  open_.erase(place);
+  open_.remove_if([connection](const auto& open) { return open.get() == connection; });
   if (closed_for_room_ > 0 && open_.size() < cap_) {
     std::cerr << "larkwire-sim: below " << cap_ << " connections again; " << closed_for_room_
               << " were closed to make room" << std::endl;

@@ -5,7 +5,7 @@
 #include <string>
 
 // The limits that keep a careless or hostile client from making the sim the
-// reason a rehearsal fails, each in one place; the texts that name them are
+// reason a rehearsal fails, each in one place, and the texts that name them,
 // formed from them.
 namespace sim {
 
@@ -29,23 +29,15 @@ constexpr std::size_t kDeepestLoggedNesting = 512;
 // The longest --delay, in milliseconds: an hour.
 constexpr int kLongestDelayMs = 3600000;
 
-inline std::string TooSlowReason() {
-  return "no complete JSON value arrived within " + std::to_string(kRequestTimeLimit.count()) +
-         " s";
-}
-
+inline const std::string kTooSlowReason =
+    "no complete JSON value arrived within " + std::to_string(kRequestTimeLimit.count()) + " s";
 // A connection that sent nothing in that time is no request; it is closed.
-inline std::string SilenceNote() {
-  return "sent nothing within " + std::to_string(kRequestTimeLimit.count()) + " s and was closed";
-}
-
-inline std::string TooLargeReason() {
-  return "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
-}
-
-inline std::string OverBudgetReason() {
-  return "the sim holds " + std::to_string(kHeldRequestBudget / kMiB) +
-         " MiB of other requests; try again later";
-}
+inline const std::string kSilenceNote =
+    "sent nothing within " + std::to_string(kRequestTimeLimit.count()) + " s and was closed";
+inline const std::string kTooLargeReason =
+    "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
+inline const std::string kOverBudgetReason = "the sim holds " +
+                                             std::to_string(kHeldRequestBudget / kMiB) +
+                                             " MiB of other requests; try again later";
 
 }  // namespace sim

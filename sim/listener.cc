@@ -4,15 +4,11 @@
 
 namespace sim {
 
-namespace {
-
 // Port 0 takes a free port among these, which the client can reach; the
 // system's own pick lies mostly above 55555 (Windows: 49152..65535).
 constexpr unsigned short kLowestFreePort = 20000;
 constexpr unsigned short kHighestFreePort = 55555;
 constexpr int kFreePortTries = 100;
-
-}  // namespace
 
 asio::error_code Listen(asio::ip::tcp::acceptor& listener,
                         const asio::ip::tcp::endpoint& endpoint) {

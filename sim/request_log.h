@@ -36,9 +36,6 @@ std::string FormatConnectionLine(const std::string& peer, const std::string& wha
 // No line feed.
 std::string FormatLogEntry(const RequestRecord& record);
 
-// The UTC time in 100-nanosecond units since 1970, the unit of "time".
-std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at);
-
 // The log file (--log), one entry a line: the one owner of the file and of
 // the news that writing to it fails, told once until writing works again.
 class RequestLog {

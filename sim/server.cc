@@ -4,7 +4,6 @@
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
-#include <chrono>
 #include <csignal>
 #include <iostream>
 
@@ -32,9 +31,6 @@ struct Acceptor {
 void Accept(Acceptor& acceptor, SessionShare& share) {
   acceptor.socket.async_accept(
       [&acceptor, &share](const asio::error_code& error, tcp::socket socket) {
-        if (!acceptor.socket.is_open()) {
-          return;
-        }
         if (!error) {
           if (acceptor.failures > 0) {
             std::cerr << "larkwire-sim: accepting connections again after " << acceptor.failures
@@ -65,7 +61,6 @@ void Accept(Acceptor& acceptor, SessionShare& share) {
 }  // namespace
 
 int RunServer(const ServerOptions& options) {
-  const std::string where = options.address + ":" + std::to_string(options.port);
   RequestLog log;
   if (!options.log_path.empty() && !log.Open(options.log_path)) {
     return 1;
@@ -77,24 +72,19 @@ int RunServer(const ServerOptions& options) {
   AnswerPlan plan(options.answers);
   SessionShare share{options, connections, budget, plan, log};
   Acceptor acceptor{tcp::acceptor(io), asio::steady_timer(io)};
-  asio::error_code error;
-  const tcp::endpoint endpoint(asio::ip::make_address(options.address, error), options.port);
+  // The command line has made sure the address is one.
+  const tcp::endpoint endpoint(asio::ip::make_address(options.address), options.port);
   if (!endpoint.address().is_loopback()) {
     std::cerr << "larkwire-sim: warning: " << options.address
               << " is not a loopback address; the sim has no authentication, and anyone who "
                  "reaches the port can send it requests"
               << std::endl;
   }
-  if (!error) {
-    error = Listen(acceptor.socket, endpoint);
-  }
-  if (error && IsPortInUse(error)) {
-    std::cerr << "larkwire-sim: can't listen on " << where
-              << ": the port is in use by another program" << std::endl;
-    return 1;
-  }
+  asio::error_code error = Listen(acceptor.socket, endpoint);
   if (error) {
-    std::cerr << "larkwire-sim: can't listen on " << where << ": " << error.message() << std::endl;
+    std::cerr << "larkwire-sim: can't listen on " << options.address << ":" << options.port << ": "
+              << (IsPortInUse(error) ? "the port is in use by another program" : error.message())
+              << std::endl;
     return 1;
   }
 

@@ -1,17 +1,11 @@
 #include "sim/session.h"
 
-#include <algorithm>
 #include <array>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
-#include <chrono>
 #include <iostream>
-#include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "sim/limits.h"
 #include "sim/request_check.h"
 #include "sim/request_framing.h"
 
@@ -56,18 +50,12 @@ constexpr std::chrono::milliseconds kSplitPause(500);
 // after it and the client closing.
 class Session : public Connection, public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, SessionShare& share)
-      : socket_(std::move(socket)),
-        request_deadline_(socket_.get_executor()),
-        answer_due_(socket_.get_executor()),
-        split_pause_(socket_.get_executor()),
-        close_deadline_(socket_.get_executor()),
-        share_(share) {}
+  Session(tcp::socket socket, SessionShare& share) : socket_(std::move(socket)), share_(share) {}
 
   void Start() {
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
-    peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+    record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
     Arm(request_deadline_, kRequestTimeLimit, &Session::RequestTimeUp);
     Read();
   }
@@ -133,7 +121,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     const std::size_t take = end == std::string::npos ? size : end;
     const std::size_t needed = received_.size() + take;
     if (needed > kRequestByteLimit) {
-      Judge(TooLargeReason());
+      Judge(kTooLargeReason);
       return;
     }
     // Room grows by doubling, never past the limit; the budget counts room.
@@ -142,7 +130,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
             ? received_.capacity()
             : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
     if (!share_.budget.Take(needed, room - received_.capacity())) {
-      Judge(OverBudgetReason());
+      Judge(kOverBudgetReason);
       return;
     }
     received_.reserve(room);
@@ -158,7 +146,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   void PeerClosed() {
     peer_closed_ = true;
     if (phase_ == Phase::kCollecting && received_.empty()) {
-      std::cout << FormatConnectionLine(peer_, "closed the connection without sending a request")
+      std::cout << FormatConnectionLine(record_.peer,
+                                        "closed the connection without sending a request")
                 << std::endl;
       Stop();
     } else if (phase_ == Phase::kCollecting) {
@@ -172,10 +161,10 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   // the answer plan, as one that closes without a byte takes none.
   void RequestTimeUp() {
     if (!received_.empty()) {
-      Judge(TooSlowReason());
+      Judge(kTooSlowReason);
       return;
     }
-    std::cout << FormatConnectionLine(peer_, SilenceNote()) << std::endl;
+    std::cout << FormatConnectionLine(record_.peer, kSilenceNote) << std::endl;
     Stop();
   }
 
@@ -186,7 +175,6 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     request_deadline_.cancel();
     mode_ = share_.plan.Next();
     record_.received_at = std::chrono::system_clock::now();
-    record_.peer = peer_;
     record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
     record_.request_bytes = received_.size();
     // Bytes that hold no complete object tell nothing: they are not parsed.
@@ -204,9 +192,9 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
 
   // Once per connection: a client that sends on would fill the output.
   void ReportBytesAfterRequest() {
-    if (!reported_bytes_after_request_) {
-      reported_bytes_after_request_ = true;
-      std::cout << FormatConnectionLine(peer_, "sent more bytes after its request") << std::endl;
+    if (!std::exchange(reported_bytes_after_request_, true)) {
+      std::cout << FormatConnectionLine(record_.peer, "sent more bytes after its request")
+                << std::endl;
     }
   }
 
@@ -275,12 +263,11 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   tcp::socket socket_;
-  asio::steady_timer request_deadline_;
-  asio::steady_timer answer_due_;
-  asio::steady_timer split_pause_;
-  asio::steady_timer close_deadline_;
+  asio::steady_timer request_deadline_{socket_.get_executor()};
+  asio::steady_timer answer_due_{socket_.get_executor()};
+  asio::steady_timer split_pause_{socket_.get_executor()};
+  asio::steady_timer close_deadline_{socket_.get_executor()};
   SessionShare& share_;
-  std::string peer_;
   // Small: every open connection has one. A large request takes more reads.
   std::array<char, 4096> piece_;
   RequestScan scan_;
