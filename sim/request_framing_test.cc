@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+// That a valid object or array ends at its last byte however it is cut is
+// for the request framing fuzzer to show; here the rest, and one escape.
 TEST(FindRequestEnd, EndsWhereTheRootValueEndsWhereverThePiecesPart) {
   constexpr std::size_t kGoesOn = std::string::npos;
   const struct {
@@ -12,12 +14,7 @@ TEST(FindRequestEnd, EndsWhereTheRootValueEndsWhereverThePiecesPart) {
       {"{", kGoesOn},
       {R"({"_id":"1000000","params":{)", kGoesOn},
       {R"({"a":"}")", kGoesOn},
-      {R"({"a":"}"})", 9},
       {R"({"a":"\"}"})", 11},
-      {R"({"a":"\\"})", 10},
-      {R"({"a":[1,{}]})", 12},
-      {"[1]", 3},
-      {" \r\n{}", 5},
       {"{} {}", 2},
       {"{]x", 2},
       {"\"ok\"", kGoesOn},
