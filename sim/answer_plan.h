@@ -28,16 +28,12 @@ std::string AnswerPlanText(const std::vector<AnswerMode>& modes, const char* sep
 
 // The modes played in turn, one per request judged; the last stays for the
 // rest.
-class AnswerPlan {
- public:
-  explicit AnswerPlan(std::vector<AnswerMode> modes) : modes_(std::move(modes)) {}
+struct AnswerPlan {
+  std::vector<AnswerMode> modes;
+  std::size_t played = 0;  // requests judged so far
   AnswerMode Next() {
-    return modes_[std::min(played_++, modes_.size() - 1)];
+    return modes[std::min(played++, modes.size() - 1)];
   }
-
- private:
-  std::vector<AnswerMode> modes_;
-  std::size_t played_ = 0;
 };
 
 }  // namespace sim

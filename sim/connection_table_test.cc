@@ -7,22 +7,20 @@
 
 namespace {
 
-class FakeConnection : public sim::Connection {
- public:
+// Tells whether it is still collecting its request, and notes being stopped.
+struct FakeConnection : sim::Connection {
   FakeConnection(sim::ConnectionTable& table, bool collecting)
-      : table_(table), collecting_(collecting) {}
+      : table(table), collecting(collecting) {}
   bool Collecting() const override {
-    return collecting_;
+    return collecting;
   }
   void Stop() override {
     stopped = true;
-    table_.Remove(this);
+    table.Remove(this);
   }
+  sim::ConnectionTable& table;
+  bool collecting;
   bool stopped = false;
-
- private:
-  sim::ConnectionTable& table_;
-  bool collecting_;
 };
 
 TEST(ConnectionTable, OverItsCapStopsTheOldestStillCollectingElseTheOldest) {

@@ -12,8 +12,7 @@ constexpr int kFreePortTries = 100;
 
 asio::error_code Listen(asio::ip::tcp::acceptor& listener,
                         const asio::ip::tcp::endpoint& endpoint) {
-  std::random_device seed;
-  std::minstd_rand random(seed());
+  std::minstd_rand random(std::random_device{}());
   std::uniform_int_distribution<unsigned short> free_ports(kLowestFreePort, kHighestFreePort);
   asio::error_code error;
   for (int tries = 1;; ++tries) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -17,6 +18,27 @@ struct RequestScan {
 
 // How many bytes of `piece` belong to the request when the request ends in
 // it; std::string::npos when it goes on past the piece.
-std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size);
+inline std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) {
+    const char c = piece[i];
+    if (scan.in_string) {
+      if (scan.escaped) {
+        scan.escaped = false;
+      } else if (c == '\\') {
+        scan.escaped = true;
+      } else if (c == '"') {
+        scan.in_string = false;
+      }
+    } else if (c == '"') {
+      scan.in_string = true;
+    } else if (c == '{' || c == '[') {
+      scan.deepest = std::max(scan.deepest, ++scan.depth);
+    } else if ((c == '}' || c == ']') && scan.depth > 0 && --scan.depth == 0) {
+      // Whether the brackets match is for the parse of the whole request.
+      return i + 1;
+    }
+  }
+  return std::string::npos;
+}
 
 }  // namespace sim

@@ -8,7 +8,6 @@
 #include <iostream>
 
 #include "sim/listener.h"
-#include "sim/session.h"
 
 namespace sim {
 
@@ -69,7 +68,7 @@ int RunServer(const ServerOptions& options) {
   asio::io_context io;
   ConnectionTable connections(ConnectionCap());
   RequestBudget budget;
-  AnswerPlan plan(options.answers);
+  AnswerPlan plan{options.answers};
   SessionShare share{options, connections, budget, plan, log};
   Acceptor acceptor{tcp::acceptor(io), asio::steady_timer(io)};
   // The command line has made sure the address is one.

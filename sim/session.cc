@@ -1,5 +1,3 @@
-#include "sim/session.h"
-
 #include <array>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
@@ -8,6 +6,7 @@
 
 #include "sim/request_check.h"
 #include "sim/request_framing.h"
+#include "sim/server.h"
 
 namespace sim {
 
