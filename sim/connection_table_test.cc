@@ -23,6 +23,8 @@ struct FakeConnection : sim::Connection {
   bool stopped = false;
 };
 
+}  // namespace
+
 TEST(ConnectionTable, OverItsCapStopsTheOldestStillCollectingElseTheOldest) {
   const struct {
     std::string added;    // oldest first, the new one last: c collecting, d delivered its request
@@ -48,5 +50,3 @@ TEST(ConnectionTable, OverItsCapStopsTheOldestStillCollectingElseTheOldest) {
     EXPECT_EQ(stopped, c.stopped) << c.added;
   }
 }
-
-}  // namespace
