@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -32,8 +31,8 @@ std::string FormatRequestLine(const RequestRecord& record);
 std::string FormatConnectionLine(const std::string& peer, const std::string& what);
 
 // The same as one JSON Lines entry, with the answer sent: the request as an
-// object where it parses, else as text, cut when longer than the log holds.
-// No line feed.
+// object where it parses, else as text, cut when longer than the log holds,
+// and as text too when nested deeper than kDeepestLoggedNesting. No line feed.
 std::string FormatLogEntry(const RequestRecord& record);
 
 // The log file (--log), one entry a line: the one owner of the file and of

@@ -1,9 +1,11 @@
+// One connection by the protocol, from StartSession (declared in server.h).
 #include <array>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 #include <iostream>
 #include <utility>
 
+#include "sim/limits.h"
 #include "sim/request_check.h"
 #include "sim/request_framing.h"
 #include "sim/server.h"
