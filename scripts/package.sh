@@ -4,8 +4,17 @@
 #   build/larkwire_<version>_<arch>.deb          scripts/package.sh deb
 #   build-windows/Larkwire-<version>-win64.zip   scripts/package.sh zip
 # With no argument it makes each one whose build exists.
+#
+# The packages are reproducible: each is made twice, the second time with its
+# executables linked anew, and the two must be the same bytes. Every time
+# stamp in them is the last commit's (SOURCE_DATE_EPOCH, which cpack and
+# MinGW's linker read, unless the caller sets it), in UTC (a ZIP entry's time
+# is local time), with the permissions umask 022 gives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export TZ=UTC
+umask 022
 
 kinds=("$@")
 if [ ${#kinds[@]} -eq 0 ]; then
@@ -39,6 +48,36 @@ need_build() {
   fi
 }
 
+# Links the given executables of the build folder anew, builds the rest and
+# makes the package with cpack's generator.
+link_and_pack() {
+  local folder=$1 generator=$2
+  shift 2
+  (cd "$folder" && rm -f "$@")
+  cmake --build "$folder" -j 2
+  (cd "$folder" && cpack -G "$generator")
+}
+
+# Makes the package a second time, a second later, with the same command, and
+# fails unless it comes out the same bytes; prints its SHA-256.
+expect_reproducible() {
+  local package=$1 first second
+  shift
+  first=$(sha256sum <"$package")
+  sleep 1
+  local output
+  if ! output=$("$@" 2>&1); then
+    echo "$output"
+    exit 1
+  fi
+  second=$(sha256sum <"$package")
+  if [ "$first" != "$second" ]; then
+    echo "$package is not reproducible: made twice, it came out different" >&2
+    exit 1
+  fi
+  echo "sha256 ${first%% *}  $package (made twice, the same bytes)"
+}
+
 # Fails naming the first wanted entry that the listing lacks.
 expect_entries() {
   local package=$1 listing=$2
@@ -55,8 +94,8 @@ expect_entries() {
 make_deb() {
   need_build build ".deb" scripts/test.sh
   scripts/install-deps.sh package
-  cmake --build build -j 2
-  (cd build && cpack -G DEB)
+  local executables=(app/larkwire sim/larkwire-sim)
+  link_and_pack build DEB "${executables[@]}"
   local deb
   deb=$(ls build/larkwire_*.deb)
   local deb_listing
@@ -93,13 +132,13 @@ make_deb() {
     exit 1
   fi
   echo "  no errors or warnings"
-  ls -l "$deb"
+  expect_reproducible "$deb" link_and_pack build DEB "${executables[@]}"
 }
 
 make_zip() {
   need_build build-windows "ZIP" scripts/windows-check.sh
-  cmake --build build-windows -j 2
-  (cd build-windows && cpack -G ZIP)
+  local executables=(app/Larkwire.exe sim/larkwire-sim.exe)
+  link_and_pack build-windows ZIP "${executables[@]}"
   local zip zip_listing
   zip=$(ls build-windows/Larkwire-*-win64.zip)
   zip_listing=$(cmake -E tar tf "$zip")
@@ -115,7 +154,7 @@ make_zip() {
     exit 1
   fi
   rm -rf "$unpacked"
-  ls -l "$zip"
+  expect_reproducible "$zip" link_and_pack build-windows ZIP "${executables[@]}"
 }
 
 for kind in "${kinds[@]}"; do
