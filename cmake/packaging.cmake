@@ -54,24 +54,41 @@ else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${user_readme} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
-  install(FILES doc/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install_examples(${CMAKE_INSTALL_DOCDIR}/examples)
 
+  # The manual pages carry the project's version; the Debian changelog is
+  # CHANGELOG.md in Debian's format.
+  foreach(page larkwire.1 larkwire-sim.1)
+    configure_file(doc/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} @ONLY)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_VERSION} ${CPACK_PACKAGE_CONTACT} > ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh
+    VERBATIM)
   # Debian keeps its manual pages and changelogs compressed, without a time stamp.
   foreach(page larkwire.1 larkwire-sim.1 changelog)
     set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
     add_custom_command(
       OUTPUT ${compressed}
-      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${compressed}
-      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}
+      COMMAND gzip -9 -n -c ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} > ${compressed}
+      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/doc/${page}
       VERBATIM)
     add_custom_target(gzip_${page} ALL DEPENDS ${compressed})
-    if(page STREQUAL changelog)
-      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-    else()
-      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    endif()
   endforeach()
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/larkwire.1.gz ${CMAKE_CURRENT_BINARY_DIR}/larkwire-sim.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  # The Debian changelog and the DEP-5 copyright file belong to whoever makes
+  # the Debian package (dh_installchangelogs and dh_installdocs write these
+  # paths): a plain install leaves them out, and only the project's own .deb,
+  # which installs this component too, holds them.
+  install(FILES doc/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified debian)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

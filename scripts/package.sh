@@ -107,6 +107,18 @@ make_deb() {
     "${examples[@]/#//usr/share/doc/larkwire/examples/}"
   dpkg-deb --field "$deb" Package Version Architecture Maintainer Depends
 
+  # The Debian changelog and copyright file are the packager's: a plain
+  # install leaves them out.
+  local plain packagers_files
+  plain=$(mktemp -d)
+  cmake --install build --prefix "$plain" >/dev/null
+  packagers_files=$(find "$plain" -name copyright -o -name 'changelog*')
+  rm -rf "$plain"
+  if [ -n "$packagers_files" ]; then
+    echo "a plain cmake --install puts the packager's files in place: $packagers_files" >&2
+    exit 1
+  fi
+
   # The packaged, stripped binary still runs: without arguments it prints its
   # usage and ends with -1, 255 to the shell.
   local unpacked status=0 usage
