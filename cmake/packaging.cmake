@@ -2,8 +2,9 @@
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the user's README, the
 #                                   examples, the copyright file, the changelog,
 #                                   larkwire(1) and larkwire-sim(1)
-#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a CR LF quick start,
-#                                   the user's README, the licence and the examples
+#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a README for
+#                                   Windows and the licence (CR LF), the command files
+#                                   and branch-on-status.cmd
 set(CPACK_PACKAGE_NAME larkwire)
 set(CPACK_PACKAGE_VENDOR "The Larkwire authors")
 # The project has no mail address of its own: example.org is reserved for
@@ -22,39 +23,29 @@ connection or a missing answer, so that scripts can be tried without the real
 server.")
 set(CPACK_STRIP_FILES ON)
 
-# Text for the user, not the developer README of the source tree.
-set(user_readme ${PROJECT_SOURCE_DIR}/doc/README.user.md)
-# The command files, and the shell example executable as in the source tree.
-function(install_examples destination)
-  install(DIRECTORY examples/ DESTINATION ${destination}
-          PATTERN "*.sh" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
-                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-endfunction()
+# The command files of examples/; each system gets its own scripting example.
+file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
 if(WIN32)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
-  # Windows' own line ends for the texts a Windows user opens first.
-  foreach(text doc/windows-quickstart.txt:QUICKSTART.txt LICENSE:LICENSE.txt)
-    string(REPLACE ":" ";" text ${text})
-    list(GET text 0 source)
-    list(GET text 1 target)
-    file(READ ${PROJECT_SOURCE_DIR}/${source} content)
-    string(REPLACE "\n" "\r\n" content "${content}")
-    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target} "${content}")
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                                           ${PROJECT_SOURCE_DIR}/${source})
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target} DESTINATION .)
-  endforeach()
-  install(FILES ${user_readme} DESTINATION . RENAME README.md)
-  install_examples(examples)
+  # Windows' own line ends for the texts a Windows user opens; the README is
+  # written for Windows and carries the version.
+  configure_file(doc/README.windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+          DESTINATION .)
+  install(FILES ${command_files} examples/branch-on-status.cmd DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Larkwire-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+
 else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${user_readme} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
-  install_examples(${CMAKE_INSTALL_DOCDIR}/examples)
+  # Text for the user, not the developer README of the source tree.
+  install(FILES doc/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # The manual pages carry the project's version; the Debian changelog is
   # CHANGELOG.md in Debian's format.

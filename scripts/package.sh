@@ -36,8 +36,10 @@ for kind in "${kinds[@]}"; do
   esac
 done
 
-examples=(DskCue.json DskPlay.json DskContinue.json DskStop.json DskEject.json ScteSetMessage.json
-  branch-on-status.sh)
+command_files=(DskCue.json DskPlay.json DskContinue.json DskStop.json DskEject.json ScteSetMessage.json)
+# What the ZIP holds.
+windows_files=(Larkwire.exe larkwire-sim.exe README.txt LICENSE.txt examples/branch-on-status.cmd
+  "${command_files[@]/#/examples/}")
 
 # Fails unless the build folder exists, telling which script makes it.
 need_build() {
@@ -48,14 +50,20 @@ need_build() {
   fi
 }
 
-# Links the given executables of the build folder anew, builds the rest and
-# makes the package with cpack's generator.
-link_and_pack() {
-  local folder=$1 generator=$2
-  shift 2
+# Each package from its build, its executables linked anew.
+relink() {
+  local folder=$1
+  shift
   (cd "$folder" && rm -f "$@")
   cmake --build "$folder" -j 2
-  (cd "$folder" && cpack -G "$generator")
+}
+pack_deb() {
+  relink build app/larkwire sim/larkwire-sim
+  (cd build && cpack -G DEB)
+}
+pack_zip() {
+  relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
+  (cd build-windows && cpack -G ZIP)
 }
 
 # Makes the package a second time, a second later, with the same command, and
@@ -94,8 +102,7 @@ expect_entries() {
 make_deb() {
   need_build build ".deb" scripts/test.sh
   scripts/install-deps.sh package
-  local executables=(app/larkwire sim/larkwire-sim)
-  link_and_pack build DEB "${executables[@]}"
+  pack_deb
   local deb
   deb=$(ls build/larkwire_*.deb)
   local deb_listing
@@ -104,7 +111,8 @@ make_deb() {
     /usr/share/doc/larkwire/README.md /usr/share/doc/larkwire/copyright \
     /usr/share/doc/larkwire/changelog.gz /usr/share/man/man1/larkwire.1.gz \
     /usr/share/man/man1/larkwire-sim.1.gz \
-    "${examples[@]/#//usr/share/doc/larkwire/examples/}"
+    /usr/share/doc/larkwire/examples/branch-on-status.sh \
+    "${command_files[@]/#//usr/share/doc/larkwire/examples/}"
   dpkg-deb --field "$deb" Package Version Architecture Maintainer Depends
 
   # The Debian changelog and copyright file are the packager's: a plain
@@ -144,29 +152,29 @@ make_deb() {
     exit 1
   fi
   echo "  no errors or warnings"
-  expect_reproducible "$deb" link_and_pack build DEB "${executables[@]}"
+  expect_reproducible "$deb" pack_deb
 }
 
 make_zip() {
   need_build build-windows "ZIP" scripts/windows-check.sh
-  local executables=(app/Larkwire.exe sim/larkwire-sim.exe)
-  link_and_pack build-windows ZIP "${executables[@]}"
-  local zip zip_listing
+  pack_zip
+  local zip
   zip=$(ls build-windows/Larkwire-*-win64.zip)
-  zip_listing=$(cmake -E tar tf "$zip")
-  expect_entries "$zip" "$zip_listing" Larkwire.exe larkwire-sim.exe QUICKSTART.txt README.md \
-    LICENSE.txt "${examples[@]/#/examples/}"
-  # The quick start is for Notepad: every line ends with CR LF.
-  local unpacked
+  expect_entries "$zip" "$(cmake -E tar tf "$zip")" "${windows_files[@]}"
+  # The texts and the script are for Notepad and cmd.exe: every line ends
+  # with CR LF.
+  local unpacked text
   unpacked=$(mktemp -d)
-  (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$zip" QUICKSTART.txt)
-  if [ "$(grep -c $'\r$' "$unpacked/QUICKSTART.txt")" -ne "$(wc -l <"$unpacked/QUICKSTART.txt")" ]; then
-    rm -rf "$unpacked"
-    echo "$zip: QUICKSTART.txt has lines without CR LF" >&2
-    exit 1
-  fi
+  (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$zip")
+  for text in README.txt LICENSE.txt examples/branch-on-status.cmd; do
+    if [ "$(grep -c $'\r$' "$unpacked/$text")" -ne "$(wc -l <"$unpacked/$text")" ]; then
+      rm -rf "$unpacked"
+      echo "$zip: $text has lines without CR LF" >&2
+      exit 1
+    fi
+  done
   rm -rf "$unpacked"
-  expect_reproducible "$zip" link_and_pack build-windows ZIP "${executables[@]}"
+  expect_reproducible "$zip" pack_zip
 }
 
 for kind in "${kinds[@]}"; do

@@ -54,33 +54,57 @@ expect_version "$sim"
 
 # One private prefix and one persistent wineserver for the whole stage, warmed
 # up by a first program: otherwise every start of the client creates or waits
-# for Wine's helper processes, seconds each. No Mono or Gecko is wanted.
+# for Wine's helper processes, seconds each. No Mono or Gecko is wanted. The
+# host's sim (scripts/start-sim.sh) serves the example and the MSI's client.
 export WINEPREFIX="$PWD/build-windows/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
+source scripts/start-sim.sh
+wine_sim_pid=""
 wineserver -p
-trap 'wineserver -k || true' EXIT
+trap '[ -n "$wine_sim_pid" ] && kill "$wine_sim_pid"; stop_sim; wineserver -k || true; rm -rf "$scratch"' EXIT
 wine cmd /c exit 0
 
 python3 e2e/larkwire_e2e.py --wine "$client" build/sim/larkwire-sim
 
 # larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
-port=$((20000 + RANDOM % 30000))
-sim_output=$(mktemp)
-wine "$sim" --listen "127.0.0.1:$port" >"$sim_output" 2>&1 &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true; wineserver -k || true; rm -f "$sim_output"' EXIT
+wine_port=$((20000 + RANDOM % 30000))
+wine "$sim" --listen "127.0.0.1:$wine_port" >"$scratch/wine-sim.log" 2>&1 &
+wine_sim_pid=$!
 for _ in $(seq 50); do
-  grep -q "listening on" "$sim_output" && break
+  grep -q "listening on" "$scratch/wine-sim.log" && break
   sleep 0.1
 done
 status=0
-wine "$client" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+wine "$client" 127.0.0.1 "$wine_port" 1 examples/DskPlay.json || status=$?
 sleep 0.5
-cat "$sim_output"
-if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$sim_output"; then
+cat "$scratch/wine-sim.log"
+if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$scratch/wine-sim.log"; then
   echo "Larkwire.exe and larkwire-sim.exe did not agree (client status $status)" >&2
   exit 1
 fi
 echo "Larkwire.exe and larkwire-sim.exe: OK"
+
+# examples\branch-on-status.cmd in Wine's Command Prompt, through each of its
+# branches: the sim accepting, the sim refusing, a command file that does not
+# exist. Fails unless the script ends with the given status and last line.
+expect_cmd_branch() {
+  local want_status=$1 want_line=$2 status=0
+  shift 2
+  LARKWIRE='build-windows\app\Larkwire.exe' wine cmd /c 'examples\branch-on-status.cmd' "$@" \
+    >"$scratch/cmd.out" 2>&1 || status=$?
+  if [ "$status" -ne "$want_status" ] || [ "$(tail -n 1 "$scratch/cmd.out" | tr -d '\r')" != "$want_line" ]; then
+    cat "$scratch/cmd.out"
+    echo "branch-on-status.cmd $* ended with $status, expected $want_status and: $want_line" >&2
+    exit 1
+  fi
+}
+start_sim
+expect_cmd_branch 0 "accepted: going on with the rundown" 127.0.0.1 "$port" 1 'examples\DskPlay.json'
+start_sim --answer error
+expect_cmd_branch 1 "refused or unanswered: playing the fallback" 127.0.0.1 "$port" 1 'examples\DskPlay.json'
+expect_cmd_branch 2 "no verdict from the server (status -6): check the arguments, the file, the network and the server" \
+  127.0.0.1 "$port" 1 'examples\missing.json'
+echo "branch-on-status.cmd: all three branches taken as expected"
+
