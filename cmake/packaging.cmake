@@ -4,7 +4,8 @@
 #                                   larkwire(1) and larkwire-sim(1)
 #   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a README for
 #                                   Windows and the licence (CR LF), the command files
-#                                   and branch-on-status.cmd
+#                                   and branch-on-status.cmd; scripts/make-msi.sh
+#                                   makes an MSI of the same files
 set(CPACK_PACKAGE_NAME larkwire)
 set(CPACK_PACKAGE_VENDOR "The Larkwire authors")
 # The project has no mail address of its own: example.org is reserved for
@@ -39,6 +40,20 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME Larkwire-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 
+  # The MSI's description for wixl (scripts/make-msi.sh), holding what the ZIP
+  # holds: the command files are listed here. Its upgrade code is the same for every version; its product code
+  # is made from the version, so that each version is a product of its own.
+  set(msi_upgrade_code 485E4EBA-47AB-4273-966A-6172B919031F)
+  string(UUID msi_product_code NAMESPACE ${msi_upgrade_code} NAME "Larkwire ${PROJECT_VERSION}"
+         TYPE SHA1 UPPER)
+  set(msi_example_lines "")
+  foreach(example ${command_files})
+    get_filename_component(name ${example} NAME)
+    string(MAKE_C_IDENTIFIER "example_${name}" id)
+    list(APPEND msi_example_lines "              <File Id=\"${id}\" Source=\"examples/${name}\"/>")
+  endforeach()
+  string(JOIN "\n" msi_example_files ${msi_example_lines})
+  configure_file(cmake/larkwire.wxs.in larkwire.wxs @ONLY)
 else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -3,6 +3,7 @@
 # scripts/windows-check.sh (build-windows/), and checks what they hold:
 #   build/larkwire_<version>_<arch>.deb          scripts/package.sh deb
 #   build-windows/Larkwire-<version>-win64.zip   scripts/package.sh zip
+#   build-windows/Larkwire-<version>-win64.msi   scripts/package.sh msi
 # With no argument it makes each one whose build exists.
 #
 # The packages are reproducible: each is made twice, the second time with its
@@ -19,7 +20,8 @@ umask 022
 kinds=("$@")
 if [ ${#kinds[@]} -eq 0 ]; then
   [ -f build/CMakeCache.txt ] && kinds+=(deb) || echo "package.sh: no build/, so no .deb"
-  [ -f build-windows/CMakeCache.txt ] && kinds+=(zip) || echo "package.sh: no build-windows/, so no ZIP"
+  [ -f build-windows/CMakeCache.txt ] && kinds+=(zip msi) ||
+    echo "package.sh: no build-windows/, so no ZIP and no MSI"
   if [ ${#kinds[@]} -eq 0 ]; then
     echo "package.sh: nothing to package; scripts/test.sh makes build/," \
       "scripts/windows-check.sh build-windows/" >&2
@@ -28,16 +30,16 @@ if [ ${#kinds[@]} -eq 0 ]; then
 fi
 for kind in "${kinds[@]}"; do
   case $kind in
-    deb | zip) ;;
+    deb | zip | msi) ;;
     *)
-      echo "usage: scripts/package.sh [deb] [zip]" >&2
+      echo "usage: scripts/package.sh [deb] [zip] [msi]" >&2
       exit 2
       ;;
   esac
 done
 
 command_files=(DskCue.json DskPlay.json DskContinue.json DskStop.json DskEject.json ScteSetMessage.json)
-# What the ZIP holds.
+# What the ZIP and the MSI hold.
 windows_files=(Larkwire.exe larkwire-sim.exe README.txt LICENSE.txt examples/branch-on-status.cmd
   "${command_files[@]/#/examples/}")
 
@@ -64,6 +66,10 @@ pack_deb() {
 pack_zip() {
   relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
   (cd build-windows && cpack -G ZIP)
+}
+pack_msi() {
+  relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
+  scripts/make-msi.sh
 }
 
 # Makes the package a second time, a second later, with the same command, and
@@ -175,6 +181,18 @@ make_zip() {
   done
   rm -rf "$unpacked"
   expect_reproducible "$zip" pack_zip
+}
+
+make_msi() {
+  need_build build-windows "MSI" scripts/windows-check.sh
+  pack_msi
+  local msi
+  msi=$(ls build-windows/Larkwire-*-win64.msi)
+  # The File table names each file by itself; the ZIP's paths less their folder.
+  expect_entries "$msi" "$(msiinfo export "$msi" File | tail -n +4 | cut -f 3)" \
+    "${windows_files[@]##*/}"
+  msiinfo suminfo "$msi" | grep -E '^(Subject|Author|Template|Revision number|Created)'
+  expect_reproducible "$msi" pack_msi
 }
 
 for kind in "${kinds[@]}"; do

@@ -108,3 +108,87 @@ expect_cmd_branch 2 "no verdict from the server (status -6): check the arguments
   127.0.0.1 "$port" 1 'examples\missing.json'
 echo "branch-on-status.cmd: all three branches taken as expected"
 
+# The MSI, as an administrator deploys it: installed quietly for the machine,
+# listed for removal (the Uninstall key that Apps and features shows; Wine
+# writes it to HKLM for a per-user package as well, so the product's own
+# registration tells where it went), the
+# installed client against the sim, removed again with nothing left; then a
+# newer version, made from the same description, replaces it.
+msi=$(scripts/make-msi.sh)
+windows_path() { echo "Z:${1//\//\\}"; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+installed="$WINEPREFIX/drive_c/Program Files/Larkwire"
+product_code() { msiinfo export "$1" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r'; }
+# Windows Installer's packed form of a product code, as its registry keys name it.
+packed_code() {
+  local hex=${1//[\{\}-]/}
+  echo "$(rev <<<"${hex:0:8}")$(rev <<<"${hex:8:4}")$(rev <<<"${hex:12:4}")$(sed 's/\(.\)\(.\)/\2\1/g' <<<"${hex:16}")"
+}
+# Fails unless the product is installed for the machine (registered under
+# HKLM, not the user's HKCU) and listed for removal with the version.
+expect_installed() {
+  local product="HKLM\\Software\\Classes\\Installer\\Products\\$(packed_code "$1")"
+  local uninstall="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1"
+  if ! wine reg query "$product" >/dev/null 2>&1; then
+    echo "the MSI's product $1 is not installed for the machine" >&2
+    exit 1
+  fi
+  if ! wine reg query "$uninstall" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -qE "REG_SZ +$2\$"; then
+    echo "the MSI's product $1 is not listed for removal with version $2" >&2
+    exit 1
+  fi
+}
+expect_unlisted() {
+  if wine uninstaller --list | grep -qF "$1"; then
+    echo "the MSI's product $1 is still listed for removal" >&2
+    exit 1
+  fi
+}
+expect_removed() {
+  if [ -e "$installed" ]; then
+    find "$installed" >&2
+    echo "msiexec /x left files behind" >&2
+    exit 1
+  fi
+}
+code=$(product_code "$msi")
+newer=${version%.*}.$((${version##*.} + 1))
+newer_code=6F1A3C2E-5B7D-4E8F-9A0B-1C2D3E4F5A6B # any product code but the real one's
+# What a run that failed half-way may have left installed.
+wine msiexec /x "$code" /qn || true
+wine msiexec /x "{$newer_code}" /qn || true
+expect_removed
+
+wine msiexec /i "$(windows_path "$msi")" /qn
+if [ ! -f "$installed/Larkwire.exe" ] || [ ! -f "$installed/examples/branch-on-status.cmd" ]; then
+  echo "msiexec /i did not put Larkwire into C:\\Program Files\\Larkwire" >&2
+  exit 1
+fi
+expect_installed "$code" "$version"
+start_sim
+status=0
+wine 'C:\Program Files\Larkwire\Larkwire.exe' 127.0.0.1 "$port" 1 examples/DskPlay.json >/dev/null || status=$?
+# The sim writes its line once the answer is out, maybe after the client ended.
+for _ in $(seq 50); do
+  grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log" && break
+  sleep 0.1
+done
+if [ "$status" -ne 0 ] || ! grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log"; then
+  cat "$scratch/sim.log"
+  echo "the installed Larkwire.exe ended with $status against the sim" >&2
+  exit 1
+fi
+wine msiexec /x "$(windows_path "$msi")" /qn
+expect_removed
+expect_unlisted "$code"
+
+sed -e "s/Version=\"$version\"/Version=\"$newer\"/" -e "s/Product Id=\"[^\"]*\"/Product Id=\"$newer_code\"/" \
+  build-windows/larkwire.wxs >"$scratch/newer.wxs"
+(cd build-windows/msi-root && wixl --arch x64 --output "$scratch/newer.msi" "$scratch/newer.wxs")
+wine msiexec /i "$(windows_path "$msi")" /qn
+wine msiexec /i "$(windows_path "$scratch/newer.msi")" /qn
+expect_unlisted "$code"
+expect_installed "{$newer_code}" "$newer"
+wine msiexec /x "$(windows_path "$scratch/newer.msi")" /qn
+expect_removed
+echo "MSI: installed, listed, run, removed; $newer replaced $version"
