@@ -41,8 +41,9 @@ if(WIN32)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 
   # The MSI's description for wixl (scripts/make-msi.sh), holding what the ZIP
-  # holds: the command files are listed here. Its upgrade code is the same for every version; its product code
-  # is made from the version, so that each version is a product of its own.
+  # holds; the command files are listed here. Its upgrade code is the same for
+  # every version; its product code is made from the version, so that each
+  # version is a product of its own and a newer one replaces an older.
   set(msi_upgrade_code 485E4EBA-47AB-4273-966A-6172B919031F)
   string(UUID msi_product_code NAMESPACE ${msi_upgrade_code} NAME "Larkwire ${PROJECT_VERSION}"
          TYPE SHA1 UPPER)

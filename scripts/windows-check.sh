@@ -2,8 +2,9 @@
 # The Windows stage: cross-builds Larkwire.exe with MinGW-w64, checks that it
 # needs no DLL beyond Windows' own and carries the project's version, and runs
 # the end-to-end tables with the Wine profile: `wine Larkwire.exe` against the
-# host's larkwire-sim and a scripted peer on 127.0.0.1. Runs after
-# scripts/test.sh, whose build/ holds the sim.
+# host's larkwire-sim and a scripted peer on 127.0.0.1; then the Command
+# Prompt's scripting example and the MSI (scripts/make-msi.sh) under Wine.
+# Runs after scripts/test.sh, whose build/ holds the sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -110,10 +111,10 @@ echo "branch-on-status.cmd: all three branches taken as expected"
 
 # The MSI, as an administrator deploys it: installed quietly for the machine,
 # listed for removal (the Uninstall key that Apps and features shows; Wine
-# writes it to HKLM for a per-user package as well, so the product's own
-# registration tells where it went), the
-# installed client against the sim, removed again with nothing left; then a
-# newer version, made from the same description, replaces it.
+# writes it to HKLM for a per-user package too, so the product's own
+# registration tells for whom it is installed), the installed client against
+# the sim, removed again with nothing left; then a newer version, made from
+# the same description, replaces it, and the older is refused over it.
 msi=$(scripts/make-msi.sh)
 windows_path() { echo "Z:${1//\//\\}"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
@@ -189,6 +190,11 @@ wine msiexec /i "$(windows_path "$msi")" /qn
 wine msiexec /i "$(windows_path "$scratch/newer.msi")" /qn
 expect_unlisted "$code"
 expect_installed "{$newer_code}" "$newer"
+if wine msiexec /i "$(windows_path "$msi")" /qn; then
+  echo "the MSI of $version installed over $newer" >&2
+  exit 1
+fi
+expect_installed "{$newer_code}" "$newer"
 wine msiexec /x "$(windows_path "$scratch/newer.msi")" /qn
 expect_removed
-echo "MSI: installed, listed, run, removed; $newer replaced $version"
+echo "MSI: installed, listed, run, removed; $newer replaced $version and refused it back"
