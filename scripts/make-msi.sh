@@ -13,7 +13,7 @@
 # different package, as Windows Installer needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-windows
+build="build-windows"
 if [ ! -f "$build/larkwire.wxs" ]; then
   echo "make-msi.sh: no $build/larkwire.wxs; scripts/windows-check.sh makes the Windows build" >&2
   exit 1

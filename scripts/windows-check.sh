@@ -128,8 +128,9 @@ packed_code() {
 # Fails unless the product is installed for the machine (registered under
 # HKLM, not the user's HKCU) and listed for removal with the version.
 expect_installed() {
-  local product="HKLM\\Software\\Classes\\Installer\\Products\\$(packed_code "$1")"
-  local uninstall="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1"
+  local product uninstall
+  product="HKLM\\Software\\Classes\\Installer\\Products\\$(packed_code "$1")"
+  uninstall="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1"
   if ! wine reg query "$product" >/dev/null 2>&1; then
     echo "the MSI's product $1 is not installed for the machine" >&2
     exit 1
