@@ -23,7 +23,7 @@ sims=("$@")
 scratch="$(mktemp -d)"
 sim_pid=""
 load_pid=""
-trap 'kill $sim_pid $load_pid 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'kill $sim_pid $load_pid 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
 # The figures in the order measured, each with one value per sim.
 declare -A figures
