@@ -38,15 +38,20 @@ std::string StringMember(const json& object, const char* name) {
 // Why `text` is not a command identifier, or empty when it is one. The
 // identifier is the layer times a million plus the UTC time of day in tenths.
 std::string IdentifierFault(const std::string& text) {
-  const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
-                                                   [](char c) { return c >= '0' && c <= '9'; });
-  return !digits                             ? "\"_id\" is not a string of decimal digits"
-         : text.size() > 1 && text[0] == '0' ? "\"_id\" has a leading zero"
-         : text.size() < 7 || text.size() > 8
-             ? "\"_id\" does not give a layer 1..99 in its millions"
-         : std::stol(text) % kLayerFactor >= kTenthsPerDay
-             ? "\"_id\" holds no time of day below its millions"
-             : "";
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return "\"_id\" is not a string of decimal digits";
+  }
+  if (text.size() > 1 && text[0] == '0') {
+    return "\"_id\" has a leading zero";
+  }
+  if (text.size() < 7 || text.size() > 8) {
+    return "\"_id\" does not give a layer 1..99 in its millions";
+  }
+  if (std::stol(text) % kLayerFactor >= kTenthsPerDay) {
+    return "\"_id\" holds no time of day below its millions";
+  }
+  return "";
 }
 
 // Why the members the client writes into "params" are wrong, or empty.
