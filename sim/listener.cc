@@ -4,8 +4,9 @@
 
 namespace sim {
 
-// Port 0 takes a free port among these, which the client can reach; the
-// system's own pick lies mostly above 55555 (Windows: 49152..65535).
+// Port 0 takes a free port among these, tried at random: the client takes
+// ports up to 55555, and the system's own pick may lie above (Windows:
+// 49152..65535).
 constexpr unsigned short kLowestFreePort = 20000;
 constexpr unsigned short kHighestFreePort = 55555;
 constexpr int kFreePortTries = 100;
