@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
 # larkwire-sim under abuse from a local program (bench/sim_load), on 127.0.0.1
-# only; takes about a minute and stops by itself.
+# only; takes about a minute a sim and stops by itself.
+#
+#   bench/sim_abuse.sh [SIM [SIM]]
+#
+# measures build/sim/larkwire-sim, or the sims given: with two (an earlier
+# build first, say), each figure shows for both side by side, in one run.
 #   1. 200 silent connections held against a sim under `ulimit -n 64`: how
 #      long a real client waits for its answer, and what the sim prints.
 #   2. 100 connections sending 15 KB each in 4-byte pieces: how long a real
@@ -12,11 +17,25 @@ cd "$(dirname "$0")/.."
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
 cmake --build build -j 2 --target larkwire larkwire-sim sim_load > /dev/null
+sims=("$@")
+[ ${#sims[@]} -gt 0 ] || sims=(build/sim/larkwire-sim)
 
 scratch="$(mktemp -d)"
 sim_pid=""
 load_pid=""
-trap 'kill $sim_pid $load_pid 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'kill $sim_pid $load_pid 2>/dev/null || true; rm -rf "$scratch"' EXIT
+
+# The figures in the order measured, each with one value per sim.
+declare -A figures
+names=()
+figure() {
+  if [ -z "${figures[$1]+set}" ]; then
+    names+=("$1")
+    figures[$1]=$2
+  else
+    figures[$1]+=" | $2"
+  fi
+}
 
 stop_sim() {
   kill "$sim_pid" 2> /dev/null || true
@@ -24,27 +43,23 @@ stop_sim() {
   sim_pid=""
 }
 
-# start_sim LIMIT OPTION...: the sim under a descriptor limit, on a free port
-# the client takes (1..55555); sets $port and $sim_pid.
+# start_sim SIM LIMIT OPTION...: the sim under a descriptor limit, on the free
+# port it takes for port 0; sets $port and $sim_pid.
 start_sim() {
-  local limit=$1
-  shift
-  for _ in $(seq 20); do
-    (ulimit -n "$limit" && exec build/sim/larkwire-sim --listen 127.0.0.1:0 "$@") \
-      > "$scratch/sim.out" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 100); do
-      grep -q 'listening on' "$scratch/sim.out" && break
-      sleep 0.05
-    done
-    port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$scratch/sim.out")
-    if [ -n "$port" ] && [ "$port" -le 55555 ]; then
-      return 0
-    fi
-    stop_sim
+  local sim=$1 limit=$2
+  shift 2
+  (ulimit -n "$limit" && exec "$sim" --listen 127.0.0.1:0 "$@") > "$scratch/sim.out" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 100); do
+    grep -q 'listening on' "$scratch/sim.out" && break
+    sleep 0.05
   done
-  echo "sim_abuse: the sim found no port" >&2
-  exit 1
+  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$scratch/sim.out")
+  if [ -z "$port" ] || [ "$port" -gt 55555 ]; then
+    echo "sim_abuse: $sim gave no port the client takes:" >&2
+    cat "$scratch/sim.out" >&2
+    exit 1
+  fi
 }
 
 # Runs one real client; prints its wall time in seconds, or fails.
@@ -57,7 +72,7 @@ real_client() {
     exit 1
   fi
   end=$(date +%s%N)
-  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f s", ns / 1e9 }'
 }
 
 # start_load CONNECTIONS BYTES PIECE SECONDS: bench/sim_load against the sim,
@@ -76,42 +91,60 @@ end_load() {
 }
 
 sim_cpu_seconds() {
-  awk -v tick="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / tick }' "/proc/$sim_pid/stat"
+  awk -v tick="$(getconf CLK_TCK)" '{ printf "%.2f s", ($14 + $15) / tick }' "/proc/$sim_pid/stat"
 }
 
 sim_memory() {
-  awk '/VmHWM|VmRSS/ { printf "%s %.1f MB  ", $1, $2 / 1024 }' "/proc/$sim_pid/status"
+  awk '/^'"$1"':/ { printf "%.1f MB", $2 / 1024 }' "/proc/$sim_pid/status"
 }
 
-echo "1. 200 silent connections, ulimit -n 64, held 15 s"
-start_sim 64
-start_load 200 0 1 15
-echo "   real client answered in $(real_client) s (target: within 1 s)"
-echo "   sim lines so far: $(wc -l < "$scratch/sim.out")"
-end_load
-sleep 0.5
-echo "   sim lines in all: $(wc -l < "$scratch/sim.out"), of them request reports of" \
-  "connections that sent nothing in 10 s: $(grep -c 'within 10 s' "$scratch/sim.out" || true)"
-grep -v ' UTC ' "$scratch/sim.out" | sed 's/^/   | /'
-stop_sim
+count() {
+  grep -c -e "$1" "$scratch/sim.out" || true
+}
 
-echo "2. 100 connections sending 15 KB each in 4-byte pieces"
-start_sim 1024
-start_load 100 15000 4 12
-echo "   real client answered in $(real_client) s, then $(real_client) s (target: within 0.5 s)"
-end_load
-echo "   requests judged: $(grep -c ' UTC ' "$scratch/sim.out" || true)," \
-  "sim CPU time in all: $(sim_cpu_seconds) s"
-stop_sim
+for sim in "${sims[@]}"; do
+  echo "=== $sim"
+  echo "1. 200 silent connections, ulimit -n 64, held 15 s"
+  start_sim "$sim" 64
+  start_load 200 0 1 15
+  figure "1. real client's wait (target: within 1 s)" "$(real_client)"
+  figure "1. sim lines while it was served (target: a few)" "$(wc -l < "$scratch/sim.out")"
+  end_load
+  sleep 0.5
+  figure "1. sim lines in all" "$(wc -l < "$scratch/sim.out")"
+  figure "1. silent connections judged as requests (a turn of the plan each)" \
+    "$(count 'no complete JSON value arrived within 10 s')"
+  figure "1. silent connections closed as no request" "$(count 'sent nothing within 10 s')"
+  grep -v ' UTC ' "$scratch/sim.out" | sed 's/^/   | /'
+  stop_sim
 
-echo "3. 300 connections sending 1 MiB and one byte each, with --log"
-start_sim 1024 --log "$scratch/requests.jsonl"
-echo "   at the start: $(sim_memory)"
-start_load 300 1048577 65536 12
-echo "   real client answered in $(real_client) s"
-end_load
-echo "   at the end: $(sim_memory)"
-echo "   refused as larger than 1 MiB: $(grep -c 'larger than 1 MiB' "$scratch/sim.out" || true)," \
-  "for the budget: $(grep -c 'holds 64 MiB' "$scratch/sim.out" || true)"
-echo "   log: $(wc -l < "$scratch/requests.jsonl") entries, $(wc -c < "$scratch/requests.jsonl") bytes"
-stop_sim
+  echo "2. 100 connections sending 15 KB each in 4-byte pieces"
+  start_sim "$sim" 1024
+  start_load 100 15000 4 12
+  figure "2. real client's wait, first and second (target: within 0.5 s)" \
+    "$(real_client), $(real_client)"
+  end_load
+  figure "2. requests judged" "$(count ' UTC ')"
+  figure "2. sim CPU time in all" "$(sim_cpu_seconds)"
+  stop_sim
+
+  echo "3. 300 connections sending 1 MiB and one byte each, with --log"
+  start_sim "$sim" 1024 --log "$scratch/requests.jsonl"
+  figure "3. sim resident memory at the start" "$(sim_memory VmRSS)"
+  start_load 300 1048577 65536 12
+  figure "3. real client's wait" "$(real_client)"
+  end_load
+  figure "3. sim peak resident memory (target: bounded)" "$(sim_memory VmHWM)"
+  figure "3. refused as larger than 1 MiB" "$(count 'larger than 1 MiB')"
+  figure "3. refused for the 64 MiB budget" "$(count 'holds 64 MiB')"
+  figure "3. log entries" "$(wc -l < "$scratch/requests.jsonl")"
+  figure "3. log bytes" "$(wc -c < "$scratch/requests.jsonl")"
+  stop_sim
+  rm -f "$scratch/requests.jsonl"
+done
+
+echo
+echo "Figures ($(IFS='|'; echo "${sims[*]}" | sed 's/|/ | /g')):"
+for name in "${names[@]}"; do
+  printf '%-70s %s\n' "$name" "${figures[$name]}"
+done

@@ -131,25 +131,20 @@ class Peer:
         return self
 
 
-class SimProcess:  # larkwire-sim on a port of its choosing, with its request log
+class SimProcess:  # larkwire-sim on a free port of its choosing, with its request log
     def __init__(self, *options, log=None, files=None):  # files: its descriptor limit
         self.directory = tempfile.TemporaryDirectory(prefix='larkwire-sim-')
         self.log = log or os.path.join(self.directory.name, 'requests.jsonl')
         limit = files and (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files)))
-        for _ in range(20):  # the client takes ports up to 55555; a sim given one above starts again
-            self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:0', '--log', self.log, *options], preexec_fn=limit,
-                                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, encoding='latin-1')
-            self.output = self.process.stdout.readline()
-            self.port = re.search(r'listening on 127\.0\.0\.1:(\d+),|$', self.output)[1] or '0'
-            if 0 < int(self.port) <= 55555:
-                SIMS.append(self.process)
-                self.reader = threading.Thread(target=self.read, daemon=True)
-                return self.reader.start()
-            self.process.kill()
-            self.output += self.process.communicate()[0]
-            if self.port == '0':
-                raise RuntimeError('larkwire-sim did not start: ' + self.output)
-        raise RuntimeError('larkwire-sim found no port up to 55555')
+        self.process = subprocess.Popen([SIM, '--listen', '127.0.0.1:0', '--log', self.log, *options], preexec_fn=limit,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, encoding='latin-1')
+        SIMS.append(self.process)
+        self.output = self.process.stdout.readline()
+        self.port = re.search(r'listening on 127\.0\.0\.1:(\d+),|$', self.output)[1]  # port 0 gives one the client takes
+        if not self.port:
+            raise RuntimeError('larkwire-sim did not start: ' + self.output + self.process.communicate()[0])
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
 
     def read(self):
         for line in self.process.stdout:
@@ -413,7 +408,8 @@ class Sim(Table):
                 (('--answer', 'error'), PLAY, ERROR, 0.1, 5), (('--answer', 'none'), PLAY, NO_ANSWER, 0.3, 30),
                 (('--answer', 'close'), PLAY, NO_ANSWER, 0.3, 30), (('--delay', '1500'), PLAY, 1500, 1.5, 10),
                 (('--answer', 'reset', '--delay', '200'), PLAY, '   !!! send error 104\n', 0.2, 5),
-                (('--split',), PLAY, 500, 0.5, 5), (('--split', '--answer', 'error'), PLAY, ERROR, 0.5, 5)]:
+                (('--split',), PLAY, 500, 0.5, 5), (('--split', '--answer', 'error'), PLAY, ERROR, 0.5, 5),
+                (('--delay', '01000'), PLAY, 1000, 1.0, 10)]:  # decimal, not octal
             # Wine's recv gives 0 at a reset, where Windows fails with 10054.
             if not WINE or outcome != NO_ANSWER and 'reset' not in options:
                 with self.subTest(options=options, command=command):
@@ -430,6 +426,16 @@ class Sim(Table):
         for outcome in [0, ERROR, NO_ANSWER, NO_ANSWER][:4 - 2 * WINE]:
             self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(CUE))], FAST if outcome == NO_ANSWER else None), outcome)
         self.assertEqual((sim.stop(), sim.output.count("can't write to the log file /dev/full: No space left on device")), (0, 1))
+
+    def test_a_log_past_the_file_size_limit_is_told_once_keeps_whole_lines_and_service_goes_on(self):
+        limit = resource.getrlimit(resource.RLIMIT_FSIZE)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (1000, limit[1]))  # the sim's log takes 1000 bytes
+        sim = SimProcess()
+        resource.setrlimit(resource.RLIMIT_FSIZE, limit)
+        for command in ['{"type":"DSK_Cue","params":{"clip":"' + 'x' * 1000 + '"}}', CUE, CUE]:  # the first entry does not fit
+            self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(command))]), 0)
+        self.assertEqual((sim.stop(), len(sim.entries), sim.output.count("can't write to the log file"), sim.output.count('sim: writing to the log file')),
+                         (0, 2, 1, 1), sim.output)
 
     def test_every_example_is_accepted_and_progress_reaches_a_pipe_during_the_wait(self):
         sim = SimProcess('--delay', '1500')
@@ -486,6 +492,15 @@ class Sim(Table):
         self.assertEqual((sim.stop(), [e['verdict'] for e in sim.entries], sim.entries[-1]['request'], sim.entries[-1]['request_cut']),
                          (0, ['Ok', 'Ok', 'Error', 'Error'], json.dumps('{"blob":"' + 'b' * 4087), True), sim.output)  # 4096 bytes
 
+    def test_a_connection_silent_for_10_s_is_no_request_and_takes_no_turn_of_the_answer_plan(self):
+        sim = SimProcess('--answer', 'error,ok')
+        with socket.create_connection(('127.0.0.1', int(sim.port))) as silent:
+            silent.settimeout(15)
+            self.assertEqual(silent.recv(4096), b'')  # closed, unanswered
+        self.expect_outcome(Run(['127.0.0.1', sim.port, '1', path(write(CUE))]), ERROR)
+        self.assertEqual(sim.stop(), 0)
+        self.assertRegex(sim.output, r'\n[\d-]+ [\d:.]+ UTC 127\.0\.0\.1:\d+ sent nothing within 10 s and was closed\n')
+
     @native_only
     def test_its_own_failures_say_so_and_end_non_zero(self):
         with free_socket() as taken:
@@ -497,7 +512,8 @@ class Sim(Table):
                     (('--listen', '127.0.0.1:0', '--log', '/nonexistent/r.jsonl'), "1 larkwire-sim: can't open the log file "
                      '/nonexistent/r.jsonl: No such file or directory\n')] + [(bad, None) for bad in [
                         ('--answer', 'maybe'), ('--answer', 'ok,,error'), ('--listen', '127.0.0.1'), ('--listen', '127.0.0.1:65536'),
-                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--log', '-'), ('--frobnicate',), ('stray',)]]:
+                        ('--listen', 'localhost:4002'), ('--delay', '-1'), ('--log', '-'), ('--frobnicate',), ('stray',),
+                        ('--delay', '0x400')]]:
                 run = subprocess.run([SIM, *given], capture_output=True, encoding='latin-1', timeout=10)
                 out = f'{run.returncode} {run.stdout}{run.stderr}'  # a bad option: one line naming it and where help is
                 self.assertTrue(out == told if told else re.fullmatch(f'2 larkwire-sim: .*{given[0]}.*\\(see larkwire-sim --help\\)\n',

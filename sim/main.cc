@@ -4,13 +4,11 @@
 #include <algorithm>
 #include <asio/ip/address.hpp>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 #include <string>
 
 #include "platform/console.h"
+#include "sim/limits.h"
 #include "sim/server.h"
-#include "sim/system.h"
 
 namespace {
 
@@ -35,28 +33,13 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   return "";
 }
 
-// Reads "MODE[,MODE...]"; the message tells what is wrong, empty when nothing is.
-std::string ParseAnswerPlan(const std::string& text, sim::ServerOptions& options) {
-  std::string known_names;
-  for (const sim::NamedAnswerMode& named : sim::kAnswerModeNames) {
-    known_names += (known_names.empty() ? "" : ", ") + std::string(named.name);
+// Lets decimal digits alone through, as the client reads its numbers: read
+// as a C number, 01000 would be octal and 0x400 hexadecimal. Leading zeros go.
+std::string DecimalDigits(std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+    return "the delay must be decimal digits";
   }
-  std::string complaint = "each answer must be one of " + known_names;
-  std::vector<sim::AnswerMode> plan;
-  std::istringstream modes(text);
-  for (std::string mode; std::getline(modes, mode, ',');) {
-    const auto known =
-        std::find_if(std::begin(sim::kAnswerModeNames), std::end(sim::kAnswerModeNames),
-                     [&mode](const sim::NamedAnswerMode& named) { return mode == named.name; });
-    if (known == std::end(sim::kAnswerModeNames)) {
-      return complaint;
-    }
-    plan.push_back(known->mode);
-  }
-  if (plan.empty() || text.back() == ',') {
-    return complaint;
-  }
-  options.answers = plan;
+  text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
   return "";
 }
 
@@ -87,10 +70,13 @@ int main(int argc, char** argv) {
                  "request in turn, the last for all later requests")
       ->type_name("MODE[,MODE...]")
       ->capture_default_str()
-      ->check([&options](const std::string& text) { return ParseAnswerPlan(text, options); });
+      ->check([&options](const std::string& text) {
+        return sim::ParseAnswerPlan(text, options.answers);
+      });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
-      ->check(CLI::Range(0, 3600000));
+      ->check(CLI::Range(0, sim::kLongestDelayMs))
+      ->transform(CLI::Validator(DecimalDigits, "", ""));
   app.add_flag("--split", options.split,
                "Send the answer in two pieces with a pause inside the word status");
   app.add_option("--log", options.log_path,

@@ -23,10 +23,16 @@ bool IsOneOf(const std::string& text, const char* const (&names)[N]) {
   return std::find(std::begin(names), std::end(names), text) != std::end(names);
 }
 
+// The member `name` of `object`, or null when it has none.
+const json* Member(const json& object, const char* name) {
+  const auto member = object.find(name);
+  return member == object.end() ? nullptr : &*member;
+}
+
 // A string member of `object`, or empty when it is missing or not a string.
 std::string StringMember(const json& object, const char* name) {
-  const auto member = object.find(name);
-  return member != object.end() && member->is_string() ? member->get<std::string>() : "";
+  const json* member = Member(object, name);
+  return member != nullptr && member->is_string() ? member->get<std::string>() : "";
 }
 
 // Why `text` is not a command identifier, or empty when it is one. The
@@ -50,16 +56,15 @@ std::string IdentifierFault(const std::string& text) {
 
 // Why the members the client writes into "params" are wrong, or empty.
 std::string AddressFault(const json& params, int layer) {
-  const std::string layer_id = std::to_string((layer - 1) / 2 + 1);
-  const std::string head_id = layer % 2 == 1 ? "1" : "2";
-  const std::string for_layer = " for layer " + std::to_string(layer);
-  const auto member = params.find("layer_id");
-  if (member == params.end() || !member->is_string() || *member != layer_id) {
-    return "\"params\".\"layer_id\" should be the string \"" + layer_id + "\"" + for_layer;
-  }
-  const auto head = params.find("head_id");
-  if (head == params.end() || !head->is_string() || *head != head_id) {
-    return "\"params\".\"head_id\" should be the string \"" + head_id + "\"" + for_layer;
+  const std::pair<const char*, std::string> wanted[] = {
+      {"layer_id", std::to_string((layer - 1) / 2 + 1)}, {"head_id", layer % 2 == 1 ? "1" : "2"}};
+  for (const auto& [name, value] : wanted) {
+    // A member of another type than string is unequal to the string.
+    const json* member = Member(params, name);
+    if (member == nullptr || *member != value) {
+      return "\"params\".\"" + std::string(name) + "\" should be the string \"" + value +
+             "\" for layer " + std::to_string(layer);
+    }
   }
   return "";
 }
@@ -70,84 +75,44 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   if (!request.is_object()) {
     return "the request is not a JSON object";
   }
-  const auto id = request.find("_id");
-  std::string id_fault = id == request.end() ? "\"_id\" is missing"
-                         : !id->is_string()  ? "\"_id\" is not a string"
-                                             : IdentifierFault(id->get<std::string>());
+  const json* id = Member(request, "_id");
+  const json* type = Member(request, "type");
+  const json* params = Member(request, "params");
+  const std::string id_fault = id == nullptr      ? "\"_id\" is missing"
+                               : !id->is_string() ? "\"_id\" is not a string"
+                                                  : IdentifierFault(id->get<std::string>());
   if (id_fault.empty()) {
     verdict.id = id->get<std::string>();
     verdict.layer = static_cast<int>(std::stol(verdict.id) / kLayerFactor);
   }
-
-  const auto type = request.find("type");
-  if (type != request.end() && type->is_string()) {
-    verdict.type = type->get<std::string>();
-  }
-  const auto params = request.find("params");
-  if (params != request.end() && params->is_object()) {
+  verdict.type = StringMember(request, "type");
+  const bool params_object = params != nullptr && params->is_object();
+  if (params_object) {
     verdict.layer_id = StringMember(*params, "layer_id");
     verdict.head_id = StringMember(*params, "head_id");
-    const auto time = params->find("time");
+    const json* time = Member(*params, "time");
     // Kept only when it fits the signed 64-bit count the client writes.
-    if (time != params->end() && time->is_number_integer() &&
+    if (time != nullptr && time->is_number_integer() &&
         !(time->is_number_unsigned() &&
           time->get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())) {
       verdict.time = time->get<std::int64_t>();
     }
   }
-
-  if (!id_fault.empty()) {
-    return id_fault;
-  }
-  if (type == request.end()) {
-    return "\"type\" is missing";
-  }
-  if (!type->is_string()) {
-    return "\"type\" is not a string";
-  }
-  if (!IsOneOf(verdict.type, kKnownTypes)) {
-    return "\"type\" is not a known command type";
-  }
-  if (params == request.end()) {
-    return "\"params\" is missing";
-  }
-  if (!params->is_object()) {
-    return "\"params\" is not an object";
-  }
-  std::string address_fault = AddressFault(*params, verdict.layer);
-  if (!address_fault.empty()) {
-    return address_fault;
-  }
-  if (IsOneOf(verdict.type, kTimedTypes) && !verdict.time) {
-    return "\"params\".\"time\" should be an integer for a timed command";
-  }
-  return "";
+  const std::string address_fault = params_object ? AddressFault(*params, verdict.layer) : "";
+  // The first fault in this order is the reason.
+  return !id_fault.empty()                     ? id_fault
+         : type == nullptr                     ? "\"type\" is missing"
+         : !type->is_string()                  ? "\"type\" is not a string"
+         : !IsOneOf(verdict.type, kKnownTypes) ? "\"type\" is not a known command type"
+         : params == nullptr                   ? "\"params\" is missing"
+         : !params_object                      ? "\"params\" is not an object"
+         : !address_fault.empty()              ? address_fault
+         : IsOneOf(verdict.type, kTimedTypes) && !verdict.time
+             ? "\"params\".\"time\" should be an integer for a timed command"
+             : "";
 }
 
 }  // namespace
-
-std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size) {
-  for (std::size_t i = 0; i < size; ++i) {
-    const char c = piece[i];
-    if (scan.in_string) {
-      if (scan.escaped) {
-        scan.escaped = false;
-      } else if (c == '\\') {
-        scan.escaped = true;
-      } else if (c == '"') {
-        scan.in_string = false;
-      }
-    } else if (c == '"') {
-      scan.in_string = true;
-    } else if (c == '{' || c == '[') {
-      ++scan.depth;
-    } else if ((c == '}' || c == ']') && scan.depth > 0 && --scan.depth == 0) {
-      // Whether the brackets match is for the parse of the whole request.
-      return i + 1;
-    }
-  }
-  return std::string::npos;
-}
 
 RequestVerdict CheckRequest(const std::string& request) {
   RequestVerdict verdict;
@@ -163,9 +128,7 @@ RequestVerdict CheckRequest(const std::string& request) {
 
 std::string EncodeAnswer(const std::string& id, bool ok, const std::string& message) {
   // Member order as the server writes it; the client only looks for words.
-  nlohmann::ordered_json answer;
-  answer["_id"] = id;
-  answer["status"] = ok ? "Ok" : "Error";
+  nlohmann::ordered_json answer = {{"_id", id}, {"status", ok ? "Ok" : "Error"}};
   if (!ok) {
     answer["message"] = message;
   }

@@ -1,27 +1,10 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace sim {
-
-// The most request bytes collected from one connection.
-constexpr std::size_t kRequestByteLimit = std::size_t{1024} * 1024;
-
-// Where a request ends. The client sends no terminator, so the request ends
-// with the bracket that closes its root object (or array). Fed one piece at a
-// time, the scan looks at each byte once and parses nothing.
-struct RequestScan {
-  std::size_t depth = 0;  // brackets open outside strings
-  bool in_string = false;
-  bool escaped = false;  // the byte before was a backslash inside a string
-};
-
-// How many bytes of `piece` belong to the request when the request ends in
-// it; std::string::npos when it goes on past the piece.
-std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size);
 
 // What one request says about itself and whether it keeps the contract.
 struct RequestVerdict {

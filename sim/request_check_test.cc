@@ -2,41 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(FindRequestEnd, EndsWhereTheRootValueEndsWhereverThePiecesPart) {
-  constexpr std::size_t kGoesOn = std::string::npos;
-  const struct {
-    std::string received;
-    std::size_t end;
-  } cases[] = {
-      {"", kGoesOn},
-      {"{", kGoesOn},
-      {R"({"_id":"1000000","params":{)", kGoesOn},
-      {R"({"a":"}")", kGoesOn},
-      {R"({"a":"}"})", 9},
-      {R"({"a":"\"}"})", 11},
-      {R"({"a":"\\"})", 10},
-      {R"({"a":[1,{}]})", 12},
-      {"[1]", 3},
-      {" \r\n{}", 5},
-      {"{} {}", 2},
-      {"{]x", 2},
-      {"\"ok\"", kGoesOn},
-      {"}{}", 3},
-  };
-  for (const auto& c : cases) {
-    // In two pieces, parted at every position.
-    for (std::size_t part = 0; part <= c.received.size(); ++part) {
-      sim::RequestScan scan;
-      std::size_t end = sim::FindRequestEnd(scan, c.received.data(), part);
-      if (end == kGoesOn) {
-        end = sim::FindRequestEnd(scan, c.received.data() + part, c.received.size() - part);
-        end = end == kGoesOn ? kGoesOn : part + end;
-      }
-      EXPECT_EQ(end, c.end) << c.received << " parted at " << part;
-    }
-  }
-}
-
 // The requests a client of this project never sends; the end-to-end tests
 // show the sim judging the ones it does.
 TEST(CheckRequest, JudgesBrokenRequests) {

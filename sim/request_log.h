@@ -1,15 +1,14 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 
+#include "sim/limits.h"
 #include "sim/request_check.h"
 
 namespace sim {
-
-// The most bytes of one request a log entry holds.
-constexpr std::size_t kLoggedRequestBytes = 4096;
 
 // One judged request, as the sim reports it.
 struct RequestRecord {
@@ -27,20 +26,28 @@ struct RequestRecord {
 // sim's clock, verdict and reason. No line feed.
 std::string FormatRequestLine(const RequestRecord& record);
 
-// The line for a connection that closed before it sent a byte. No line feed.
-std::string FormatNoRequestLine(std::chrono::system_clock::time_point at, const std::string& peer);
-
-// The line for a connection that sends more after its complete request, which
-// the client never does. No line feed.
-std::string FormatBytesAfterRequestLine(std::chrono::system_clock::time_point at,
-                                        const std::string& peer);
+// A line about a connection rather than a request: the present time, the
+// peer and what it did. No line feed.
+std::string FormatConnectionLine(const std::string& peer, const std::string& what);
 
 // The same as one JSON Lines entry, with the answer sent: the request as an
-// object where it parses, else as text, cut when longer than the log holds.
-// No line feed.
+// object where it parses, else as text, cut when longer than the log holds,
+// and as text too when nested deeper than kDeepestLoggedNesting. No line feed.
 std::string FormatLogEntry(const RequestRecord& record);
 
-// The UTC time in 100-nanosecond units since 1970, the unit of "time".
-std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at);
+// The log file (--log), one entry a line: the one owner of the file and of
+// the news that writing to it fails, told once until writing works again.
+class RequestLog {
+ public:
+  // Opens `path` for appending; false, with the reason told, when it does not.
+  bool Open(const std::string& path);
+  // Appends one entry; without an open file, nothing.
+  void Write(const std::string& entry);
+
+ private:
+  std::string path_;
+  std::unique_ptr<std::FILE, decltype(&std::fclose)> file_{nullptr, &std::fclose};
+  bool failing_ = false;
+};
 
 }  // namespace sim

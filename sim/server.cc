@@ -1,20 +1,13 @@
 #include "sim/server.h"
 
 #include <algorithm>
-#include <array>
-#include <asio.hpp>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
+#include <csignal>
 #include <iostream>
-#include <list>
-#include <memory>
-#include <vector>
 
-#include "sim/request_check.h"
-#include "sim/request_log.h"
-#include "sim/system.h"
+#include "sim/listener.h"
 
 namespace sim {
 
@@ -22,357 +15,10 @@ namespace {
 
 using asio::ip::tcp;
 
-// How long a connection may take to deliver one complete request.
-constexpr auto kRequestTimeLimit = std::chrono::seconds(10);
-// How long an answered connection stays open: the client reads the answer
-// within 100 ms and closes; the rest is room for a slow client.
-constexpr auto kCloseAfterAnswer = std::chrono::seconds(3);
-// How long a connection that is played no answer stays open: longer than the
-// client's five-minute wait, unless the room is needed.
-constexpr auto kHoldWithoutAnswer = std::chrono::minutes(6);
-// The pause inside the word status when the answer is split; the client looks
-// at its socket every 100 ms, so it sees the first piece alone.
-constexpr auto kSplitPause = std::chrono::milliseconds(500);
-
 // The pause before accepting again after accepting failed, doubled after
 // every further failure up to the longest.
-constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
-constexpr auto kLongestAcceptRetryPause = std::chrono::milliseconds(1000);
-
-// Request bytes: the first ones of every request are always taken; beyond
-// them, all requests held at once share a budget.
-constexpr std::size_t kFreeRequestBytes = std::size_t{16} * 1024;
-constexpr std::size_t kHeldRequestBudget = std::size_t{64} * 1024 * 1024;
-
-const char* AnswerModeName(AnswerMode mode) {
-  for (const NamedAnswerMode& named : kAnswerModeNames) {
-    if (named.mode == mode) {
-      return named.name;
-    }
-  }
-  return "";
-}
-
-class Session;
-
-// What every connection shares.
-struct ServerState {
-  explicit ServerState(const ServerOptions& given) : options(given) {}
-  const ServerOptions& options;
-  std::FILE* log = nullptr;
-  bool log_failing = false;
-  std::size_t cap = kMostConnections;
-  std::list<Session*> open;         // the open connections, oldest first
-  std::size_t closed_for_room = 0;  // since the cap was last reached
-  std::size_t held_request_bytes = 0;
-  std::size_t requests_judged = 0;
-};
-
-// Appends one entry; a failure is told once, and every later entry is tried.
-void WriteLogEntry(ServerState& state, const std::string& entry) {
-  if (state.log == nullptr) {
-    return;
-  }
-  const std::string line = entry + "\n";
-  const bool written = std::fwrite(line.data(), 1, line.size(), state.log) == line.size();
-  if (!written && !state.log_failing) {
-    std::cerr << "larkwire-sim: can't write to the log file " << state.options.log_path << ": "
-              << std::strerror(errno) << "; entries are lost until writing works again"
-              << std::endl;
-  } else if (written && state.log_failing) {
-    std::cerr << "larkwire-sim: writing to the log file " << state.options.log_path << " again"
-              << std::endl;
-  }
-  std::clearerr(state.log);
-  state.log_failing = !written;
-}
-
-// One connection: collect the request, judge and report it, answer after the
-// delay (or play the rehearsal fault), log what went out, and close soon.
-class Session : public std::enable_shared_from_this<Session> {
- public:
-  Session(tcp::socket socket, ServerState& state)
-      : socket_(std::move(socket)), timer_(socket_.get_executor()), state_(state) {}
-
-  ~Session() {
-    Forget();
-  }
-
-  void Start() {
-    asio::error_code ignored;
-    const tcp::endpoint remote = socket_.remote_endpoint(ignored);
-    peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
-    place_ = state_.open.insert(state_.open.end(), this);
-    timer_.expires_after(kRequestTimeLimit);
-    timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
-      if (!error && self->phase_ == Phase::kCollecting) {
-        self->Judge("no complete JSON value arrived within 10 s");
-      }
-    });
-    Read();
-  }
-
-  bool Collecting() const {
-    return phase_ == Phase::kCollecting;
-  }
-
-  // Ends the connection at once; a judged request is logged with what went
-  // out so far.
-  void Close() {
-    if (phase_ == Phase::kClosed) {
-      return;
-    }
-    if (phase_ == Phase::kJudged) {
-      WriteLogEntry(state_, FormatLogEntry(record_));
-    }
-    phase_ = Phase::kClosed;
-    asio::error_code ignored;
-    timer_.cancel();
-    socket_.close(ignored);
-    Release();
-    Forget();
-  }
-
- private:
-  enum class Phase { kCollecting, kJudged, kAnswered, kClosed };
-
-  // Reading goes on in every phase: it collects the request, then notices
-  // the client closing.
-  void Read() {
-    socket_.async_read_some(
-        asio::buffer(piece_),
-        [self = shared_from_this()](const asio::error_code& error, std::size_t size) {
-          if (error) {
-            self->PeerClosed();
-            return;
-          }
-          if (self->phase_ == Phase::kClosed) {
-            return;
-          }
-          if (self->phase_ != Phase::kCollecting) {
-            self->ReportBytesAfterRequest();
-          } else {
-            self->Collect(size);
-          }
-          self->Read();
-        });
-  }
-
-  // Takes a piece of the request; only the new bytes are scanned for its end.
-  void Collect(std::size_t size) {
-    const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
-    const std::size_t take = end == std::string::npos ? size : end;
-    const std::size_t needed = received_.size() + take;
-    if (needed > kRequestByteLimit) {
-      Judge("the request is larger than 1 MiB");
-      return;
-    }
-    // Room grows by doubling, never past the limit; the budget counts room.
-    const std::size_t room =
-        needed <= received_.capacity()
-            ? received_.capacity()
-            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
-    if (needed > kFreeRequestBytes &&
-        state_.held_request_bytes + room - received_.capacity() > kHeldRequestBudget) {
-      Judge("the sim holds 64 MiB of other requests; try again later");
-      return;
-    }
-    state_.held_request_bytes += room - received_.capacity();
-    received_.reserve(room);
-    received_.insert(received_.end(), piece_.data(), piece_.data() + take);
-    if (end != std::string::npos) {
-      Judge("");
-      if (take < size) {
-        ReportBytesAfterRequest();
-      }
-    }
-  }
-
-  void PeerClosed() {
-    peer_closed_ = true;
-    if (phase_ == Phase::kCollecting) {
-      if (received_.empty()) {
-        std::cout << FormatNoRequestLine(std::chrono::system_clock::now(), peer_) << std::endl;
-        Close();
-      } else {
-        Judge("the connection ended before the request was complete");
-      }
-    } else if (phase_ == Phase::kAnswered) {
-      Close();
-    }
-  }
-
-  // Judges what was received; a non-empty `incomplete` is why it is no
-  // complete request. The request bytes are let go here.
-  void Judge(const std::string& incomplete) {
-    phase_ = Phase::kJudged;
-    const std::vector<AnswerMode>& plan = state_.options.answers;
-    mode_ = plan[std::min(state_.requests_judged++, plan.size() - 1)];
-    record_.received_at = std::chrono::system_clock::now();
-    record_.peer = peer_;
-    record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
-    record_.request_bytes = received_.size();
-    // Bytes that hold no complete object tell nothing: they are not parsed.
-    record_.verdict = incomplete.empty()
-                          ? CheckRequest(std::string(received_.begin(), received_.end()))
-                          : RequestVerdict{};
-    if (!incomplete.empty()) {
-      record_.verdict.reason = incomplete;
-    }
-    record_.answer = AnswerModeName(mode_);
-    Release();
-    std::cout << FormatRequestLine(record_) << std::endl;
-
-    timer_.cancel();
-    timer_.expires_after(std::chrono::milliseconds(state_.options.delay_ms));
-    timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
-      if (!error && self->phase_ == Phase::kJudged) {
-        self->Act();
-      }
-    });
-  }
-
-  // Once per connection: a client that sends on would fill the output.
-  void ReportBytesAfterRequest() {
-    if (!reported_bytes_after_request_) {
-      reported_bytes_after_request_ = true;
-      std::cout << FormatBytesAfterRequestLine(std::chrono::system_clock::now(), peer_)
-                << std::endl;
-    }
-  }
-
-  void Act() {
-    const RequestVerdict& verdict = record_.verdict;
-    switch (mode_) {
-      case AnswerMode::kJudge:
-        Send(EncodeAnswer(verdict.id, verdict.accepted, verdict.reason));
-        return;
-      case AnswerMode::kOk:
-        Send(EncodeAnswer(verdict.id, true, ""));
-        return;
-      case AnswerMode::kError:
-        Send(EncodeAnswer(verdict.id, false, "refused on purpose for a rehearsal"));
-        return;
-      case AnswerMode::kNone:
-        Answered();
-        return;
-      case AnswerMode::kClose:
-        Close();
-        return;
-      case AnswerMode::kReset: {
-        // A zero linger time makes the close abortive: the client sees a reset.
-        asio::error_code ignored;
-        socket_.set_option(asio::socket_base::linger(true, 0), ignored);
-        Close();
-        return;
-      }
-    }
-  }
-
-  void Send(const std::string& answer) {
-    if (!state_.options.split) {
-      Write(answer, [](Session& session) { session.Answered(); });
-      return;
-    }
-    const std::size_t inside_status = answer.find("\"status\"") + 4;
-    Write(answer.substr(0, inside_status), [rest = answer.substr(inside_status)](Session& session) {
-      session.timer_.expires_after(kSplitPause);
-      session.timer_.async_wait(
-          [self = session.shared_from_this(), rest](const asio::error_code& error) {
-            if (!error && self->phase_ == Phase::kJudged) {
-              self->Write(rest, [](Session& later) { later.Answered(); });
-            }
-          });
-    });
-  }
-
-  template <typename Then>
-  void Write(const std::string& bytes, Then then) {
-    auto held = std::make_shared<std::string>(bytes);
-    asio::async_write(
-        socket_, asio::buffer(*held),
-        [self = shared_from_this(), held, then](const asio::error_code& error, std::size_t sent) {
-          if (self->phase_ != Phase::kJudged) {
-            return;
-          }
-          self->record_.sent += held->substr(0, sent);
-          if (error) {
-            self->Close();
-          } else {
-            then(*self);
-          }
-        });
-  }
-
-  void Answered() {
-    WriteLogEntry(state_, FormatLogEntry(record_));
-    phase_ = Phase::kAnswered;
-    if (peer_closed_) {
-      Close();
-      return;
-    }
-    timer_.expires_after(mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer);
-    timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
-      if (!error) {
-        self->Close();
-      }
-    });
-  }
-
-  // Lets the request bytes go: nothing reads them after the judgement.
-  void Release() {
-    state_.held_request_bytes -= received_.capacity();
-    std::vector<char>().swap(received_);
-  }
-
-  // Takes the connection off the list of open ones.
-  void Forget() {
-    if (listed_) {
-      listed_ = false;
-      state_.open.erase(place_);
-      if (state_.closed_for_room > 0 && state_.open.size() < state_.cap) {
-        std::cerr << "larkwire-sim: below " << state_.cap << " connections again; "
-                  << state_.closed_for_room << " were closed to make room" << std::endl;
-        state_.closed_for_room = 0;
-      }
-    }
-  }
-
-  tcp::socket socket_;
-  asio::steady_timer timer_;
-  ServerState& state_;
-  std::list<Session*>::iterator place_;
-  bool listed_ = true;
-  std::string peer_;
-  // Small: every open connection has one. A large request takes more reads.
-  std::array<char, 4096> piece_;
-  RequestScan scan_;
-  std::vector<char> received_;  // a vector: its room is exactly what is reserved
-  AnswerMode mode_ = AnswerMode::kJudge;
-  RequestRecord record_;
-  Phase phase_ = Phase::kCollecting;
-  bool peer_closed_ = false;
-  bool reported_bytes_after_request_ = false;
-};
-
-// At the cap, makes room for the newest connection: the oldest one still
-// waiting for its request goes, or else the oldest of all.
-void MakeRoom(ServerState& state) {
-  if (state.open.size() <= state.cap) {
-    return;
-  }
-  if (state.closed_for_room == 0) {
-    std::cerr << "larkwire-sim: " << state.cap
-              << " connections open, the most it keeps; the oldest without a complete request "
-                 "are closed to make room for new ones"
-              << std::endl;
-  }
-  ++state.closed_for_room;
-  const auto newest = std::prev(state.open.end());
-  auto oldest = std::find_if(state.open.begin(), newest,
-                             [](const Session* session) { return session->Collecting(); });
-  (oldest == newest ? state.open.front() : *oldest)->Close();
-}
+constexpr std::chrono::milliseconds kAcceptRetryPause(10);
+constexpr std::chrono::milliseconds kLongestAcceptRetryPause(1000);
 
 struct Acceptor {
   tcp::acceptor socket;
@@ -381,12 +27,9 @@ struct Acceptor {
   int failures = 0;  // in a row
 };
 
-void Accept(Acceptor& acceptor, ServerState& state) {
+void Accept(Acceptor& acceptor, SessionShare& share) {
   acceptor.socket.async_accept(
-      [&acceptor, &state](const asio::error_code& error, tcp::socket socket) {
-        if (!acceptor.socket.is_open()) {
-          return;
-        }
+      [&acceptor, &share](const asio::error_code& error, tcp::socket socket) {
         if (!error) {
           if (acceptor.failures > 0) {
             std::cerr << "larkwire-sim: accepting connections again after " << acceptor.failures
@@ -394,9 +37,8 @@ void Accept(Acceptor& acceptor, ServerState& state) {
             acceptor.failures = 0;
             acceptor.pause = kAcceptRetryPause;
           }
-          std::make_shared<Session>(std::move(socket), state)->Start();
-          MakeRoom(state);
-          Accept(acceptor, state);
+          StartSession(std::move(socket), share);
+          Accept(acceptor, share);
           return;
         }
         // Out of descriptors, say: accepting again at once would fail again at
@@ -407,68 +49,41 @@ void Accept(Acceptor& acceptor, ServerState& state) {
         }
         acceptor.retry.expires_after(acceptor.pause);
         acceptor.pause = std::min(2 * acceptor.pause, kLongestAcceptRetryPause);
-        acceptor.retry.async_wait([&acceptor, &state](const asio::error_code& wait_error) {
+        acceptor.retry.async_wait([&acceptor, &share](const asio::error_code& wait_error) {
           if (!wait_error) {
-            Accept(acceptor, state);
+            Accept(acceptor, share);
           }
         });
       });
 }
 
-std::string AnswerPlanText(const std::vector<AnswerMode>& plan) {
-  std::string text;
-  for (const AnswerMode mode : plan) {
-    text += (text.empty() ? "" : ",") + std::string(AnswerModeName(mode));
-  }
-  return text;
-}
-
 }  // namespace
 
 int RunServer(const ServerOptions& options) {
-  const std::string where = options.address + ":" + std::to_string(options.port);
-  ServerState state(options);
-  state.cap = ConnectionCap();
-  if (!options.log_path.empty()) {
-    state.log = std::fopen(options.log_path.c_str(), "ab");
-    if (state.log == nullptr) {
-      std::cerr << "larkwire-sim: can't open the log file " << options.log_path << ": "
-                << std::strerror(errno) << std::endl;
-      return 1;
-    }
-    // Unbuffered: each entry is one write, whole in the file when it returns.
-    std::setvbuf(state.log, nullptr, _IONBF, 0);
+  RequestLog log;
+  if (!options.log_path.empty() && !log.Open(options.log_path)) {
+    return 1;
   }
 
   asio::io_context io;
+  ConnectionTable connections(ConnectionCap());
+  RequestBudget budget;
+  AnswerPlan plan{options.answers};
+  SessionShare share{options, connections, budget, plan, log};
   Acceptor acceptor{tcp::acceptor(io), asio::steady_timer(io)};
-  asio::error_code error;
-  const tcp::endpoint endpoint(asio::ip::make_address(options.address, error), options.port);
+  // The command line has made sure the address is one.
+  const tcp::endpoint endpoint(asio::ip::make_address(options.address), options.port);
   if (!endpoint.address().is_loopback()) {
     std::cerr << "larkwire-sim: warning: " << options.address
               << " is not a loopback address; the sim has no authentication, and anyone who "
                  "reaches the port can send it requests"
               << std::endl;
   }
-  if (!error) {
-    acceptor.socket.open(endpoint.protocol(), error);
-  }
-  if (!error) {
-    ClaimAddress(acceptor.socket, error);
-  }
-  if (!error) {
-    acceptor.socket.bind(endpoint, error);
-  }
-  if (!error) {
-    acceptor.socket.listen(asio::socket_base::max_listen_connections, error);
-  }
-  if (error && IsPortInUse(error)) {
-    std::cerr << "larkwire-sim: can't listen on " << where
-              << ": the port is in use by another program" << std::endl;
-    return 1;
-  }
+  asio::error_code error = Listen(acceptor.socket, endpoint);
   if (error) {
-    std::cerr << "larkwire-sim: can't listen on " << where << ": " << error.message() << std::endl;
+    std::cerr << "larkwire-sim: can't listen on " << options.address << ":" << options.port << ": "
+              << (IsPortInUse(error) ? "the port is in use by another program" : error.message())
+              << std::endl;
     return 1;
   }
 
@@ -476,10 +91,7 @@ int RunServer(const ServerOptions& options) {
   stop_signals.async_wait([&](const asio::error_code& wait_error, int signal_number) {
     if (!wait_error) {
       // Judged requests still waiting for their answer are logged as such.
-      const std::list<Session*> open = state.open;
-      for (Session* session : open) {
-        session->Close();
-      }
+      connections.StopAll();
       std::cout << "larkwire-sim: stopped by signal " << signal_number << std::endl;
       asio::error_code ignored;
       acceptor.socket.close(ignored);
@@ -490,11 +102,8 @@ int RunServer(const ServerOptions& options) {
   std::cout << "larkwire-sim: listening on " << options.address << ":"
             << acceptor.socket.local_endpoint(error).port() << ", answer "
             << AnswerPlanText(options.answers) << std::endl;
-  Accept(acceptor, state);
+  Accept(acceptor, share);
   io.run();
-  if (state.log != nullptr) {
-    std::fclose(state.log);
-  }
   return 0;
 }
 

@@ -1,26 +1,19 @@
 #pragma once
 
+#include <asio/ip/tcp.hpp>
 #include <string>
 #include <vector>
 
+#include "sim/answer_plan.h"
+#include "sim/connection_table.h"
+#include "sim/request_budget.h"
+#include "sim/request_log.h"
+
 namespace sim {
-
-// What the sim does once it holds a request: judge it, or one of the
-// rehearsal faults.
-enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
-
-// Each mode by the name the command line and the log spell it with.
-struct NamedAnswerMode {
-  const char* name;
-  AnswerMode mode;
-};
-constexpr NamedAnswerMode kAnswerModeNames[] = {
-    {"judge", AnswerMode::kJudge}, {"ok", AnswerMode::kOk},       {"error", AnswerMode::kError},
-    {"none", AnswerMode::kNone},   {"close", AnswerMode::kClose}, {"reset", AnswerMode::kReset}};
 
 struct ServerOptions {
   std::string address = "127.0.0.1";
-  unsigned short port = 4002;  // 0: a free port the system picks
+  unsigned short port = 4002;  // 0: a free port the client can reach
   // The answers played in turn, one per request; the last stays for the rest.
   std::vector<AnswerMode> answers = {AnswerMode::kJudge};
   int delay_ms = 0;      // pause between the request and the answer
@@ -31,5 +24,18 @@ struct ServerOptions {
 // Listens and serves every connection until SIGINT or SIGTERM; returns the
 // process exit status.
 int RunServer(const ServerOptions& options);
+
+// What every session shares, each part with an owner of its own.
+struct SessionShare {
+  const ServerOptions& options;
+  ConnectionTable& connections;
+  RequestBudget& budget;
+  AnswerPlan& plan;
+  RequestLog& log;
+};
+
+// Serves one accepted connection by the protocol until it closes
+// (session.cc); the connection table holds it meanwhile.
+void StartSession(asio::ip::tcp::socket socket, SessionShare& share);
 
 }  // namespace sim

@@ -2,20 +2,15 @@
 
 #include <algorithm>
 
-#include "sim/system.h"
+#include "sim/listener.h"
 
 namespace sim {
 
-namespace {
-
-// Descriptors the sim holds besides its connections (standard streams, the
-// log, the listener, Asio's own) and one to accept with at the cap, with
-// room to spare.
-constexpr rlim_t kDescriptorHeadroom = 16;
-
-}  // namespace
-
 std::size_t ConnectionCap() {
+  // Descriptors the sim holds besides its connections (standard streams, the
+  // log, the listener, Asio's own) and one to accept with at the cap, with
+  // room to spare.
+  constexpr rlim_t kDescriptorHeadroom = 16;
   rlimit limit{};
   if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
     return kMostConnections;
@@ -27,9 +22,9 @@ std::size_t ConnectionCap() {
       std::min<rlim_t>(limit.rlim_cur - kDescriptorHeadroom, kMostConnections));
 }
 
-void ClaimAddress(asio::ip::tcp::acceptor& acceptor, asio::error_code& error) {
+void ClaimAddress(asio::ip::tcp::acceptor& listener, asio::error_code& error) {
   // On POSIX systems a port another socket listens on stays refused even so.
-  acceptor.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
+  listener.set_option(asio::ip::tcp::acceptor::reuse_address(true), error);
 }
 
 bool IsPortInUse(const asio::error_code& error) {

@@ -1,4 +1,4 @@
-#include "sim/system.h"
+#include "sim/listener.h"
 
 namespace sim {
 
@@ -7,12 +7,12 @@ std::size_t ConnectionCap() {
   return kMostConnections;
 }
 
-void ClaimAddress(asio::ip::tcp::acceptor& acceptor, asio::error_code& error) {
+void ClaimAddress(asio::ip::tcp::acceptor& listener, asio::error_code& error) {
   // Windows lets a second socket with SO_REUSEADDR share a listening port
   // without a word; exclusive use makes the second bind fail.
   using exclusive_address_use =
       asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
-  acceptor.set_option(exclusive_address_use(true), error);
+  listener.set_option(exclusive_address_use(true), error);
 }
 
 bool IsPortInUse(const asio::error_code& error) {

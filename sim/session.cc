@@ -1,0 +1,293 @@
+// One connection by the protocol, from StartSession (declared in server.h).
+#include <array>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
+#include <iostream>
+#include <utility>
+
+#include "sim/limits.h"
+#include "sim/request_check.h"
+#include "sim/request_framing.h"
+#include "sim/server.h"
+
+namespace sim {
+
+namespace {
+
+using asio::ip::tcp;
+
+// How long an answered connection stays open: the client reads the answer
+// within 100 ms and closes; the rest is room for a slow client.
+constexpr std::chrono::seconds kCloseAfterAnswer(3);
+// How long a connection that is played no answer stays open: longer than the
+// client's five-minute wait, unless the room is needed.
+constexpr std::chrono::minutes kHoldWithoutAnswer(6);
+// The pause inside the word status when the answer is split; the client looks
+// at its socket every 100 ms, so it sees the first piece alone.
+constexpr std::chrono::milliseconds kSplitPause(500);
+
+// One connection, the protocol alone. Its phases, and the deadline that
+// counts in each:
+//
+//   collecting  request_deadline_: the 10 s a request may take.
+//       |  the request complete, too large, over the budget or cut short, or
+//       |  request_deadline_ passed with bytes received: judged, one turn of
+//       |  the answer plan
+//       v
+//   judged      answer_due_: the --delay before the answer or the fault;
+//       |       split_pause_: between the two pieces of a split answer.
+//       |  the answer written, or none played
+//       v
+//   answered    close_deadline_: 3 s, or 6 minutes after no answer.
+//       |  close_deadline_ passed, or the client closed
+//       v
+//   closed      none.
+//
+// Stop leads from any phase to closed: no byte before the client closed or
+// request_deadline_ passed (no request, so no turn of the plan), a failed
+// write, the close and reset faults, eviction at the cap, a signal. A deadline
+// that passes in another phase than the one that armed it does nothing.
+// Reading goes on until closed: it collects the request, then notices bytes
+// after it and the client closing.
+class Session : public Connection, public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, SessionShare& share) : socket_(std::move(socket)), share_(share) {}
+
+  void Start() {
+    asio::error_code ignored;
+    const tcp::endpoint remote = socket_.remote_endpoint(ignored);
+    record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
+    Arm(request_deadline_, kRequestTimeLimit, &Session::RequestTimeUp);
+    Read();
+  }
+
+  bool Collecting() const override {
+    return phase_ == Phase::kCollecting;
+  }
+
+  // Ends the connection at once; a judged request is logged with what went
+  // out so far.
+  void Stop() override {
+    if (phase_ == Phase::kClosed) {
+      return;
+    }
+    if (phase_ == Phase::kJudged) {
+      share_.log.Write(FormatLogEntry(record_));
+    }
+    phase_ = Phase::kClosed;
+    for (asio::steady_timer* deadline :
+         {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
+      deadline->cancel();
+    }
+    asio::error_code ignored;
+    socket_.close(ignored);
+    Release();
+    share_.connections.Remove(this);
+  }
+
+ private:
+  enum class Phase { kCollecting, kJudged, kAnswered, kClosed };
+
+  // `then` runs when the deadline passes in the phase that armed it.
+  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, void (Session::*then)()) {
+    deadline.expires_after(after);
+    deadline.async_wait(
+        [self = shared_from_this(), then, armed_in = phase_](const asio::error_code& error) {
+          if (!error && self->phase_ == armed_in) {
+            ((*self).*then)();
+          }
+        });
+  }
+
+  void Read() {
+    socket_.async_read_some(
+        asio::buffer(piece_),
+        [self = shared_from_this()](const asio::error_code& error, std::size_t size) {
+          if (error) {
+            self->PeerClosed();
+          } else if (self->phase_ != Phase::kClosed) {
+            if (self->phase_ == Phase::kCollecting) {
+              self->Collect(size);
+            } else {
+              self->ReportBytesAfterRequest();
+            }
+            self->Read();
+          }
+        });
+  }
+
+  // Takes a piece of the request; only the new bytes are scanned for its end.
+  void Collect(std::size_t size) {
+    const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
+    const std::size_t take = end == std::string::npos ? size : end;
+    const std::size_t needed = received_.size() + take;
+    if (needed > kRequestByteLimit) {
+      Judge(kTooLargeReason);
+      return;
+    }
+    // Room grows by doubling, never past the limit; the budget counts room.
+    const std::size_t room =
+        needed <= received_.capacity()
+            ? received_.capacity()
+            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
+    if (!share_.budget.Take(needed, room - received_.capacity())) {
+      Judge(kOverBudgetReason);
+      return;
+    }
+    received_.reserve(room);
+    received_.insert(received_.end(), piece_.data(), piece_.data() + take);
+    if (end != std::string::npos) {
+      Judge("");
+      if (take < size) {
+        ReportBytesAfterRequest();
+      }
+    }
+  }
+
+  void PeerClosed() {
+    peer_closed_ = true;
+    if (phase_ == Phase::kCollecting && received_.empty()) {
+      std::cout << FormatConnectionLine(record_.peer,
+                                        "closed the connection without sending a request")
+                << std::endl;
+      Stop();
+    } else if (phase_ == Phase::kCollecting) {
+      Judge("the connection ended before the request was complete");
+    } else if (phase_ == Phase::kAnswered) {
+      Stop();
+    }
+  }
+
+  // A connection that delivered no byte is no request: it takes no turn of
+  // the answer plan, as one that closes without a byte takes none.
+  void RequestTimeUp() {
+    if (!received_.empty()) {
+      Judge(kTooSlowReason);
+      return;
+    }
+    std::cout << FormatConnectionLine(record_.peer, kSilenceNote) << std::endl;
+    Stop();
+  }
+
+  // Judges what was received; a non-empty `incomplete` is why it is no
+  // complete request. The request bytes are let go here.
+  void Judge(const std::string& incomplete) {
+    phase_ = Phase::kJudged;
+    request_deadline_.cancel();
+    mode_ = share_.plan.Next();
+    record_.received_at = std::chrono::system_clock::now();
+    record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
+    record_.request_bytes = received_.size();
+    // Bytes that hold no complete object tell nothing: they are not parsed.
+    record_.verdict = incomplete.empty()
+                          ? CheckRequest(std::string(received_.begin(), received_.end()))
+                          : RequestVerdict{};
+    if (!incomplete.empty()) {
+      record_.verdict.reason = incomplete;
+    }
+    record_.answer = AnswerModeName(mode_);
+    Release();
+    std::cout << FormatRequestLine(record_) << std::endl;
+    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), &Session::Act);
+  }
+
+  // Once per connection: a client that sends on would fill the output.
+  void ReportBytesAfterRequest() {
+    if (!std::exchange(reported_bytes_after_request_, true)) {
+      std::cout << FormatConnectionLine(record_.peer, "sent more bytes after its request")
+                << std::endl;
+    }
+  }
+
+  void Act() {
+    if (mode_ == AnswerMode::kReset) {
+      // A zero linger time makes the close abortive: the client sees a reset.
+      asio::error_code ignored;
+      socket_.set_option(asio::socket_base::linger(true, 0), ignored);
+    }
+    const RequestVerdict& verdict = record_.verdict;
+    if (mode_ == AnswerMode::kClose || mode_ == AnswerMode::kReset) {
+      Stop();
+    } else if (mode_ == AnswerMode::kNone) {
+      Answered();
+    } else if (mode_ == AnswerMode::kError) {
+      Send(EncodeAnswer(verdict.id, false, "refused on purpose for a rehearsal"));
+    } else {
+      Send(EncodeAnswer(verdict.id, mode_ == AnswerMode::kOk || verdict.accepted, verdict.reason));
+    }
+  }
+
+  // A split answer is parted inside the word status.
+  void Send(const std::string& answer) {
+    const std::size_t cut = share_.options.split ? answer.find("\"status\"") + 4 : answer.size();
+    rest_ = answer.substr(cut);
+    Write(answer.substr(0, cut));
+  }
+
+  void Write(std::string piece) {
+    writing_ = std::move(piece);
+    asio::async_write(socket_, asio::buffer(writing_),
+                      [self = shared_from_this()](const asio::error_code& error, std::size_t sent) {
+                        if (self->phase_ != Phase::kJudged) {
+                          return;
+                        }
+                        self->record_.sent += self->writing_.substr(0, sent);
+                        if (error) {
+                          self->Stop();
+                        } else if (self->rest_.empty()) {
+                          self->Answered();
+                        } else {
+                          self->Arm(self->split_pause_, kSplitPause, &Session::WriteRest);
+                        }
+                      });
+  }
+
+  void WriteRest() {
+    Write(std::exchange(rest_, std::string()));
+  }
+
+  void Answered() {
+    share_.log.Write(FormatLogEntry(record_));
+    phase_ = Phase::kAnswered;
+    if (peer_closed_) {
+      Stop();
+      return;
+    }
+    Arm(close_deadline_, mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer,
+        &Session::Stop);
+  }
+
+  // Lets the request bytes go: nothing reads them after the judgement.
+  void Release() {
+    share_.budget.GiveBack(received_.capacity());
+    std::vector<char>().swap(received_);
+  }
+
+  tcp::socket socket_;
+  asio::steady_timer request_deadline_{socket_.get_executor()};
+  asio::steady_timer answer_due_{socket_.get_executor()};
+  asio::steady_timer split_pause_{socket_.get_executor()};
+  asio::steady_timer close_deadline_{socket_.get_executor()};
+  SessionShare& share_;
+  // Small: every open connection has one. A large request takes more reads.
+  std::array<char, 4096> piece_;
+  RequestScan scan_;
+  std::vector<char> received_;  // a vector: its room is exactly what is reserved
+  AnswerMode mode_ = AnswerMode::kJudge;
+  RequestRecord record_;
+  std::string writing_;  // the piece of the answer on its way
+  std::string rest_;     // the piece that follows after the split pause
+  Phase phase_ = Phase::kCollecting;
+  bool peer_closed_ = false;
+  bool reported_bytes_after_request_ = false;
+};
+
+}  // namespace
+
+void StartSession(tcp::socket socket, SessionShare& share) {
+  const auto session = std::make_shared<Session>(std::move(socket), share);
+  session->Start();
+  share.connections.Add(session);
+}
+
+}  // namespace sim
