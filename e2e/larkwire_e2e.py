@@ -10,7 +10,7 @@
 # line ends folded, Z: paths, and no row that needs libfaketime. Natively the
 # client runs in a zone far from UTC, so that a client reading local time fails.
 # Texts are bytes spelt as Latin-1 throughout.
-import calendar, json, os, random, re, resource, select, signal, socket, subprocess, sys, tempfile, threading, time, unittest
+import calendar, json, os, pty, random, re, resource, select, signal, socket, subprocess, sys, tempfile, threading, time, unittest
 
 WINE = sys.argv[1:2] == ['--wine']
 CLIENT, SIM = sys.argv[1 + WINE:3 + WINE]
@@ -43,8 +43,8 @@ def path(host_path):  # as the client is given it
     return 'Z:' + host_path.replace('/', '\\') if WINE else host_path
 
 
-def write(text):
-    with open(os.path.join(files.name, str(len(os.listdir(files.name)))), 'wb') as f:
+def write(text, name=None):
+    with open(os.path.join(files.name, name or str(len(os.listdir(files.name)))), 'wb') as f:
         f.write(text.encode('latin-1'))
     return f.name
 
@@ -180,8 +180,9 @@ class Run:  # one run of the client: output, status, standard error and timing
         if clock:
             command = ['faketime', '-f', clock if clock.startswith('+') else frozen(clock)] + command
         self.began, started = time.time_ns() // 100, time.monotonic()
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, pass_fds=keep_open, **popen)
-        killer = threading.Timer(PATIENCE, process.kill)  # a hanging client fails its row, never the suite
+        # In a group of its own: a hanging client fails its row, never the suite, even under the faketime wrapper.
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, pass_fds=keep_open, start_new_session=True, **popen)
+        killer = threading.Timer(PATIENCE, os.killpg, (process.pid, signal.SIGKILL))
         errors = threading.Thread(target=self.read_errors, args=(process,))
         killer.start()
         errors.start()
@@ -297,6 +298,8 @@ class Command(Table):
                 ('{"type":"DSK_Cue","params":{"clip":"\\ud800"}}', None, bad, None), ('{"type":"\xE2\x82"}', None, bad, None),
                 # A zero byte cuts the rest of its line (at most 1023 bytes); reading goes on.
                 (every_byte, every_byte[11:], bad, 'native'), ('a' * 10 + '\0' + 'a' * 1989, 'a' * 987, bad, None),
+                # ... and where it would cut away more than blanks, the command is refused: it would change without a word.
+                ('{"type":"DSK_Cue","params":{"clip":"news"\0,"loop":true\n}}\n', '{"type":"DSK_Cue","params":{"clip":"news"}}\n', bad, None),
                 # Text mode on Windows: CR LF arrives as LF, and Ctrl-Z ends the text.
                 ('{\r\n"params":{}\r\n}\r\n', '{\n"params":{}\n}\n', no_type, 'wine'),
                 ('{"type":"DSK_Cue"}\x1A{"params":{}}\n', '{"type":"DSK_Cue"}', no_params, 'wine'),
@@ -326,7 +329,27 @@ class Command(Table):
         os.close(piped)
 
 
+    @native_only
+    def test_a_command_file_that_never_ends_is_given_up_after_five_minutes_and_nothing_is_sent(self):
+        fifo, (silent, unused), (terminal, unused) = os.path.join(files.name, 'fifo'), os.pipe(), pty.openpty()
+        os.mkfifo(fifo)
+        for file, popen in [(fifo, {}), ('/dev/stdin', {'stdin': silent}), ('/dev/stdin', {'stdin': terminal})]:
+            with self.subTest(file=file, popen=popen):
+                peer = Peer()
+                self.expect(Run(['127.0.0.1', peer.port, '1', file], FAST, **popen), 'ERROR - JSON file did not end within 5 minutes\n', 250, peer, '')
+
+
 class Request(Table):
+    def test_a_command_file_named_outside_the_ansi_code_page_opens(self):
+        for name in ['\u65e5\u672c.json', '\U0001f3ac.json']:
+            with self.subTest(name=name):
+                peer = Peer(READ, send('{"status":"Ok"}'))
+                file = write(CUE, name)
+                run = Run(['127.0.0.1', peer.port, '5', path(file)], None if WINE else '2025-01-23 12:00:00')
+                self.expect(run, 100 if WINE else FROZEN_OK, 0)
+                self.expect_request(run, peer.finish().received, '{"_id":"5432000","params":{"head_id":"1","layer_id":"3"},"type":"DSK_Cue"}')
+
+
     def test_valid_commands_arrive_completed_compact_and_sorted(self):
         for layer, file, clock, request in [
                 # Timed: "time" is UTC in 100 ns units, one second ahead.
@@ -342,6 +365,9 @@ class Request(Table):
                 ('99', '\xEF\xBB\xBF{\r\n"type":"SCTE_SetMessage",\r\n"params":{"time":"x"}\r\n}\r\n', '2025-01-23 23:59:59',
                  '{"_id":"99863990","params":{"head_id":"1","layer_id":"50","time":17376768000000000},"type":"SCTE_SetMessage"}'),
                 ('1', CUE, '1969-12-31 23:00:00', '{"_id":"1828000","params":{"head_id":"1","layer_id":"1"},"type":"DSK_Cue"}'),
+                # Zero bytes that only pad a line's end change nothing.
+                ('1', '{"type":"DSK_Cue",\0\0 \t\n"params":{}}\0\n\0', '2025-01-23 12:00:00',
+                 '{"_id":"1432000","params":{"head_id":"1","layer_id":"1"},"type":"DSK_Cue"}'),
                 ('3', nested(512, 'DSK_Stop'), '2025-01-23 01:00:00.099', '{"_id":"3036000","deep":' + '[' * 511 + ']' * 511 +
                  ',"params":{"head_id":"1","layer_id":"2","time":17375940010990000},"type":"DSK_Stop"}')]:
             with self.subTest(layer=layer, clock=clock):
