@@ -17,7 +17,7 @@ runs="${RUNS:-200}"
 pause_s=0.100 # the client's mandated first pause before it looks for the answer
 
 scripts/install-deps.sh demo bench
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
 cmake --build build -j 2 --target larkwire answering_peer protocol_floor > /dev/null
 client="$PWD/build/app/larkwire"
 

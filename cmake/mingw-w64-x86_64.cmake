@@ -26,4 +26,4 @@ set(nlohmann_json_DIR "${CMAKE_CURRENT_LIST_DIR}/cross-json" CACHE PATH
 
 # There is no Windows build of GoogleTest here; the Windows client is tested
 # from the host, under Wine.
-set(LARKWIRE_BUILD_TESTS OFF CACHE BOOL "Build the unit and end-to-end tests")
+set(BUILD_TESTING OFF CACHE BOOL "Build the testing tree.")

@@ -2,8 +2,10 @@
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the user's README, the
 #                                   examples, the copyright file, the changelog,
 #                                   larkwire(1) and larkwire-sim(1)
-#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a CR LF quick start,
-#                                   the user's README, the licence and the examples
+#   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a README for
+#                                   Windows and the licence (CR LF), the command files
+#                                   and branch-on-status.cmd; scripts/make-msi.sh
+#                                   makes an MSI of the same files
 set(CPACK_PACKAGE_NAME larkwire)
 set(CPACK_PACKAGE_VENDOR "The Larkwire authors")
 # The project has no mail address of its own: example.org is reserved for
@@ -22,56 +24,78 @@ connection or a missing answer, so that scripts can be tried without the real
 server.")
 set(CPACK_STRIP_FILES ON)
 
-# Text for the user, not the developer README of the source tree.
-set(user_readme ${PROJECT_SOURCE_DIR}/doc/README.user.md)
-# The command files, and the shell example executable as in the source tree.
-function(install_examples destination)
-  install(DIRECTORY examples/ DESTINATION ${destination}
-          PATTERN "*.sh" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
-                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-endfunction()
+# The command files of examples/; each system gets its own scripting example.
+file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
 if(WIN32)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
-  # Windows' own line ends for the texts a Windows user opens first.
-  foreach(text doc/windows-quickstart.txt:QUICKSTART.txt LICENSE:LICENSE.txt)
-    string(REPLACE ":" ";" text ${text})
-    list(GET text 0 source)
-    list(GET text 1 target)
-    file(READ ${PROJECT_SOURCE_DIR}/${source} content)
-    string(REPLACE "\n" "\r\n" content "${content}")
-    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/${target} "${content}")
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                                           ${PROJECT_SOURCE_DIR}/${source})
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target} DESTINATION .)
-  endforeach()
-  install(FILES ${user_readme} DESTINATION . RENAME README.md)
-  install_examples(examples)
+  # Windows' own line ends for the texts a Windows user opens; the README is
+  # written for Windows and carries the version.
+  configure_file(doc/README.windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
+          DESTINATION .)
+  install(FILES ${command_files} examples/branch-on-status.cmd DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Larkwire-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+
+  # The MSI's description for wixl (scripts/make-msi.sh), holding what the ZIP
+  # holds; the command files are listed here. Its upgrade code is the same for
+  # every version; its product code is made from the version, so that each
+  # version is a product of its own and a newer one replaces an older.
+  set(msi_upgrade_code 485E4EBA-47AB-4273-966A-6172B919031F)
+  string(UUID msi_product_code NAMESPACE ${msi_upgrade_code} NAME "Larkwire ${PROJECT_VERSION}"
+         TYPE SHA1 UPPER)
+  set(msi_example_lines "")
+  foreach(example ${command_files})
+    get_filename_component(name ${example} NAME)
+    string(MAKE_C_IDENTIFIER "example_${name}" id)
+    list(APPEND msi_example_lines "              <File Id=\"${id}\" Source=\"examples/${name}\"/>")
+  endforeach()
+  string(JOIN "\n" msi_example_files ${msi_example_lines})
+  configure_file(cmake/larkwire.wxs.in larkwire.wxs @ONLY)
 else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${user_readme} DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
-  install(FILES doc/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  install_examples(${CMAKE_INSTALL_DOCDIR}/examples)
+  # Text for the user, not the developer README of the source tree.
+  install(FILES doc/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
+  # The manual pages carry the project's version; the Debian changelog is
+  # CHANGELOG.md in Debian's format.
+  foreach(page larkwire.1 larkwire-sim.1)
+    configure_file(doc/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} @ONLY)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+            ${PROJECT_VERSION} ${CPACK_PACKAGE_CONTACT} > ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh
+    VERBATIM)
   # Debian keeps its manual pages and changelogs compressed, without a time stamp.
   foreach(page larkwire.1 larkwire-sim.1 changelog)
     set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
     add_custom_command(
       OUTPUT ${compressed}
-      COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/doc/${page} > ${compressed}
-      DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}
+      COMMAND gzip -9 -n -c ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} > ${compressed}
+      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/doc/${page}
       VERBATIM)
     add_custom_target(gzip_${page} ALL DEPENDS ${compressed})
-    if(page STREQUAL changelog)
-      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-    else()
-      install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    endif()
   endforeach()
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/larkwire.1.gz ${CMAKE_CURRENT_BINARY_DIR}/larkwire-sim.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  # The Debian changelog and the DEP-5 copyright file belong to whoever makes
+  # the Debian package (dh_installchangelogs and dh_installdocs write these
+  # paths): a plain install leaves them out, and only the project's own .deb,
+  # which installs this component too, holds them.
+  install(FILES doc/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+  set(CPACK_DEB_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_ALL Unspecified debian)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -530,7 +530,7 @@ class Sim(Table):
             for given, told in [(('--listen', where), f"1 larkwire-sim: can't listen on {where}: the port is in use by another program\n"),
                     (('--listen', '203.0.113.9:4002'), '1 larkwire-sim: warning: 203.0.113.9 is not a loopback address; the sim has no '
                      "authentication, and anyone who reaches the port can send it requests\nlarkwire-sim: can't listen on 203.0.113.9:"
-                     '4002: Cannot assign requested address\n'), (('--version',), '0 larkwire-sim 1.0.0\n'),
+                     '4002: Cannot assign requested address\n'), (('--version',), f'0 larkwire-sim {os.environ["LARKWIRE_VERSION"]}\n'),
                     (('--listen', '127.0.0.1:0', '--log', '/nonexistent/r.jsonl'), "1 larkwire-sim: can't open the log file "
                      '/nonexistent/r.jsonl: No such file or directory\n')] + [(bad, None) for bad in [
                         ('--answer', 'maybe'), ('--answer', 'ok,,error'), ('--listen', '127.0.0.1'), ('--listen', '127.0.0.1:65536'),

@@ -26,9 +26,12 @@ case $status in
     exit 1
     ;;
   *)
-    # Arguments, command file, network or socket library: nothing was decided
-    # by the server, and retrying the same command will not help.
-    echo "could not ask the server (status $status): check the arguments, the file and the network"
+    # Mostly the arguments, the command file, the network or the socket
+    # library: nothing reached the server's judgement, and retrying the same
+    # command will not help. But a client killed by a signal while it waited
+    # (143 for SIGTERM, 129 for SIGHUP) lands here too, after the server may
+    # have acted on the command: a person looks before anything is sent again.
+    echo "no verdict from the server (status $status): check the arguments, the file, the network and the server"
     exit 2
     ;;
 esac

@@ -26,6 +26,6 @@ start_sim
 expect 0 "accepted: going on with the rundown" 127.0.0.1 "$port" 1 examples/DskPlay.json
 start_sim --answer error
 expect 1 "refused or unanswered: playing the fallback" 127.0.0.1 "$port" 1 examples/DskPlay.json
-expect 2 "could not ask the server (status 250): check the arguments, the file and the network" \
+expect 2 "no verdict from the server (status 250): check the arguments, the file, the network and the server" \
   127.0.0.1 "$port" 1 "$scratch/missing.json"
 echo "branch-on-status.sh: all three branches taken as expected"

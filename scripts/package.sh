@@ -3,14 +3,25 @@
 # scripts/windows-check.sh (build-windows/), and checks what they hold:
 #   build/larkwire_<version>_<arch>.deb          scripts/package.sh deb
 #   build-windows/Larkwire-<version>-win64.zip   scripts/package.sh zip
+#   build-windows/Larkwire-<version>-win64.msi   scripts/package.sh msi
 # With no argument it makes each one whose build exists.
+#
+# The packages are reproducible: each is made twice, the second time with its
+# executables linked anew, and the two must be the same bytes. Every time
+# stamp in them is the last commit's (SOURCE_DATE_EPOCH, which cpack and
+# MinGW's linker read, unless the caller sets it), in UTC (a ZIP entry's time
+# is local time), with the permissions umask 022 gives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export TZ=UTC
+umask 022
 
 kinds=("$@")
 if [ ${#kinds[@]} -eq 0 ]; then
   [ -f build/CMakeCache.txt ] && kinds+=(deb) || echo "package.sh: no build/, so no .deb"
-  [ -f build-windows/CMakeCache.txt ] && kinds+=(zip) || echo "package.sh: no build-windows/, so no ZIP"
+  [ -f build-windows/CMakeCache.txt ] && kinds+=(zip msi) ||
+    echo "package.sh: no build-windows/, so no ZIP and no MSI"
   if [ ${#kinds[@]} -eq 0 ]; then
     echo "package.sh: nothing to package; scripts/test.sh makes build/," \
       "scripts/windows-check.sh build-windows/" >&2
@@ -19,16 +30,18 @@ if [ ${#kinds[@]} -eq 0 ]; then
 fi
 for kind in "${kinds[@]}"; do
   case $kind in
-    deb | zip) ;;
+    deb | zip | msi) ;;
     *)
-      echo "usage: scripts/package.sh [deb] [zip]" >&2
+      echo "usage: scripts/package.sh [deb] [zip] [msi]" >&2
       exit 2
       ;;
   esac
 done
 
-examples=(DskCue.json DskPlay.json DskContinue.json DskStop.json DskEject.json ScteSetMessage.json
-  branch-on-status.sh)
+command_files=(DskCue.json DskPlay.json DskContinue.json DskStop.json DskEject.json ScteSetMessage.json)
+# What the ZIP and the MSI hold.
+windows_files=(Larkwire.exe larkwire-sim.exe README.txt LICENSE.txt examples/branch-on-status.cmd
+  "${command_files[@]/#/examples/}")
 
 # Fails unless the build folder exists, telling which script makes it.
 need_build() {
@@ -37,6 +50,46 @@ need_build() {
     echo "package.sh: the $package needs the build in $folder/, which is missing; make it with $maker" >&2
     exit 1
   fi
+}
+
+# Each package from its build, its executables linked anew.
+relink() {
+  local folder=$1
+  shift
+  (cd "$folder" && rm -f "$@")
+  cmake --build "$folder" -j 2
+}
+pack_deb() {
+  relink build app/larkwire sim/larkwire-sim
+  (cd build && cpack -G DEB)
+}
+pack_zip() {
+  relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
+  (cd build-windows && cpack -G ZIP)
+}
+pack_msi() {
+  relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
+  scripts/make-msi.sh
+}
+
+# Makes the package a second time, a second later, with the same command, and
+# fails unless it comes out the same bytes; prints its SHA-256.
+expect_reproducible() {
+  local package=$1 first second
+  shift
+  first=$(sha256sum <"$package")
+  sleep 1
+  local output
+  if ! output=$("$@" 2>&1); then
+    echo "$output"
+    exit 1
+  fi
+  second=$(sha256sum <"$package")
+  if [ "$first" != "$second" ]; then
+    echo "$package is not reproducible: made twice, it came out different" >&2
+    exit 1
+  fi
+  echo "sha256 ${first%% *}  $package (made twice, the same bytes)"
 }
 
 # Fails naming the first wanted entry that the listing lacks.
@@ -55,8 +108,7 @@ expect_entries() {
 make_deb() {
   need_build build ".deb" scripts/test.sh
   scripts/install-deps.sh package
-  cmake --build build -j 2
-  (cd build && cpack -G DEB)
+  pack_deb
   local deb
   deb=$(ls build/larkwire_*.deb)
   local deb_listing
@@ -65,8 +117,21 @@ make_deb() {
     /usr/share/doc/larkwire/README.md /usr/share/doc/larkwire/copyright \
     /usr/share/doc/larkwire/changelog.gz /usr/share/man/man1/larkwire.1.gz \
     /usr/share/man/man1/larkwire-sim.1.gz \
-    "${examples[@]/#//usr/share/doc/larkwire/examples/}"
+    /usr/share/doc/larkwire/examples/branch-on-status.sh \
+    "${command_files[@]/#//usr/share/doc/larkwire/examples/}"
   dpkg-deb --field "$deb" Package Version Architecture Maintainer Depends
+
+  # The Debian changelog and copyright file are the packager's: a plain
+  # install leaves them out.
+  local plain packagers_files
+  plain=$(mktemp -d)
+  cmake --install build --prefix "$plain" >/dev/null
+  packagers_files=$(find "$plain" -name copyright -o -name 'changelog*')
+  rm -rf "$plain"
+  if [ -n "$packagers_files" ]; then
+    echo "a plain cmake --install puts the packager's files in place: $packagers_files" >&2
+    exit 1
+  fi
 
   # The packaged, stripped binary still runs: without arguments it prints its
   # usage and ends with -1, 255 to the shell.
@@ -93,29 +158,41 @@ make_deb() {
     exit 1
   fi
   echo "  no errors or warnings"
-  ls -l "$deb"
+  expect_reproducible "$deb" pack_deb
 }
 
 make_zip() {
   need_build build-windows "ZIP" scripts/windows-check.sh
-  cmake --build build-windows -j 2
-  (cd build-windows && cpack -G ZIP)
-  local zip zip_listing
+  pack_zip
+  local zip
   zip=$(ls build-windows/Larkwire-*-win64.zip)
-  zip_listing=$(cmake -E tar tf "$zip")
-  expect_entries "$zip" "$zip_listing" Larkwire.exe larkwire-sim.exe QUICKSTART.txt README.md \
-    LICENSE.txt "${examples[@]/#/examples/}"
-  # The quick start is for Notepad: every line ends with CR LF.
-  local unpacked
+  expect_entries "$zip" "$(cmake -E tar tf "$zip")" "${windows_files[@]}"
+  # The texts and the script are for Notepad and cmd.exe: every line ends
+  # with CR LF.
+  local unpacked text
   unpacked=$(mktemp -d)
-  (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$zip" QUICKSTART.txt)
-  if [ "$(grep -c $'\r$' "$unpacked/QUICKSTART.txt")" -ne "$(wc -l <"$unpacked/QUICKSTART.txt")" ]; then
-    rm -rf "$unpacked"
-    echo "$zip: QUICKSTART.txt has lines without CR LF" >&2
-    exit 1
-  fi
+  (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$zip")
+  for text in README.txt LICENSE.txt examples/branch-on-status.cmd; do
+    if [ "$(grep -c $'\r$' "$unpacked/$text")" -ne "$(wc -l <"$unpacked/$text")" ]; then
+      rm -rf "$unpacked"
+      echo "$zip: $text has lines without CR LF" >&2
+      exit 1
+    fi
+  done
   rm -rf "$unpacked"
-  ls -l "$zip"
+  expect_reproducible "$zip" pack_zip
+}
+
+make_msi() {
+  need_build build-windows "MSI" scripts/windows-check.sh
+  pack_msi
+  local msi
+  msi=$(ls build-windows/Larkwire-*-win64.msi)
+  # The File table names each file by itself; the ZIP's paths less their folder.
+  expect_entries "$msi" "$(msiinfo export "$msi" File | tail -n +4 | cut -f 3)" \
+    "${windows_files[@]##*/}"
+  msiinfo suminfo "$msi" | grep -E '^(Subject|Author|Template|Revision number|Created)'
+  expect_reproducible "$msi" pack_msi
 }
 
 for kind in "${kinds[@]}"; do

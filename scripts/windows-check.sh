@@ -2,8 +2,9 @@
 # The Windows stage: cross-builds Larkwire.exe with MinGW-w64, checks that it
 # needs no DLL beyond Windows' own and carries the project's version, and runs
 # the end-to-end tables with the Wine profile: `wine Larkwire.exe` against the
-# host's larkwire-sim and a scripted peer on 127.0.0.1. Runs after
-# scripts/test.sh, whose build/ holds the sim.
+# host's larkwire-sim and a scripted peer on 127.0.0.1; then the Command
+# Prompt's scripting example and the MSI (scripts/make-msi.sh) under Wine.
+# Runs after scripts/test.sh, whose build/ holds the sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -54,33 +55,147 @@ expect_version "$sim"
 
 # One private prefix and one persistent wineserver for the whole stage, warmed
 # up by a first program: otherwise every start of the client creates or waits
-# for Wine's helper processes, seconds each. No Mono or Gecko is wanted.
+# for Wine's helper processes, seconds each. No Mono or Gecko is wanted. The
+# host's sim (scripts/start-sim.sh) serves the example and the MSI's client.
 export WINEPREFIX="$PWD/build-windows/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
+source scripts/start-sim.sh
+wine_sim_pid=""
 wineserver -p
-trap 'wineserver -k || true' EXIT
+trap '[ -n "$wine_sim_pid" ] && kill "$wine_sim_pid"; stop_sim; wineserver -k || true; rm -rf "$scratch"' EXIT
 wine cmd /c exit 0
 
 python3 e2e/larkwire_e2e.py --wine "$client" build/sim/larkwire-sim
 
 # larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
-port=$((20000 + RANDOM % 30000))
-sim_output=$(mktemp)
-wine "$sim" --listen "127.0.0.1:$port" >"$sim_output" 2>&1 &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true; wineserver -k || true; rm -f "$sim_output"' EXIT
+wine_port=$((20000 + RANDOM % 30000))
+wine "$sim" --listen "127.0.0.1:$wine_port" >"$scratch/wine-sim.log" 2>&1 &
+wine_sim_pid=$!
 for _ in $(seq 50); do
-  grep -q "listening on" "$sim_output" && break
+  grep -q "listening on" "$scratch/wine-sim.log" && break
   sleep 0.1
 done
 status=0
-wine "$client" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+wine "$client" 127.0.0.1 "$wine_port" 1 examples/DskPlay.json || status=$?
 sleep 0.5
-cat "$sim_output"
-if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$sim_output"; then
+cat "$scratch/wine-sim.log"
+if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$scratch/wine-sim.log"; then
   echo "Larkwire.exe and larkwire-sim.exe did not agree (client status $status)" >&2
   exit 1
 fi
 echo "Larkwire.exe and larkwire-sim.exe: OK"
+
+# examples\branch-on-status.cmd in Wine's Command Prompt, through each of its
+# branches: the sim accepting, the sim refusing, a command file that does not
+# exist. Fails unless the script ends with the given status and last line.
+expect_cmd_branch() {
+  local want_status=$1 want_line=$2 status=0
+  shift 2
+  LARKWIRE='build-windows\app\Larkwire.exe' wine cmd /c 'examples\branch-on-status.cmd' "$@" \
+    >"$scratch/cmd.out" 2>&1 || status=$?
+  if [ "$status" -ne "$want_status" ] || [ "$(tail -n 1 "$scratch/cmd.out" | tr -d '\r')" != "$want_line" ]; then
+    cat "$scratch/cmd.out"
+    echo "branch-on-status.cmd $* ended with $status, expected $want_status and: $want_line" >&2
+    exit 1
+  fi
+}
+start_sim
+expect_cmd_branch 0 "accepted: going on with the rundown" 127.0.0.1 "$port" 1 'examples\DskPlay.json'
+start_sim --answer error
+expect_cmd_branch 1 "refused or unanswered: playing the fallback" 127.0.0.1 "$port" 1 'examples\DskPlay.json'
+expect_cmd_branch 2 "no verdict from the server (status -6): check the arguments, the file, the network and the server" \
+  127.0.0.1 "$port" 1 'examples\missing.json'
+echo "branch-on-status.cmd: all three branches taken as expected"
+
+# The MSI, as an administrator deploys it: installed quietly for the machine,
+# listed for removal (the Uninstall key that Apps and features shows; Wine
+# writes it to HKLM for a per-user package too, so the product's own
+# registration tells for whom it is installed), the installed client against
+# the sim, removed again with nothing left; then a newer version, made from
+# the same description, replaces it, and the older is refused over it.
+msi=$(scripts/make-msi.sh)
+windows_path() { echo "Z:${1//\//\\}"; }
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows/CMakeCache.txt)
+installed="$WINEPREFIX/drive_c/Program Files/Larkwire"
+product_code() { msiinfo export "$1" Property | sed -n 's/^ProductCode\t//p' | tr -d '\r'; }
+# Windows Installer's packed form of a product code, as its registry keys name it.
+packed_code() {
+  local hex=${1//[\{\}-]/}
+  echo "$(rev <<<"${hex:0:8}")$(rev <<<"${hex:8:4}")$(rev <<<"${hex:12:4}")$(sed 's/\(.\)\(.\)/\2\1/g' <<<"${hex:16}")"
+}
+# Fails unless the product is installed for the machine (registered under
+# HKLM, not the user's HKCU) and listed for removal with the version.
+expect_installed() {
+  local product uninstall
+  product="HKLM\\Software\\Classes\\Installer\\Products\\$(packed_code "$1")"
+  uninstall="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1"
+  if ! wine reg query "$product" >/dev/null 2>&1; then
+    echo "the MSI's product $1 is not installed for the machine" >&2
+    exit 1
+  fi
+  if ! wine reg query "$uninstall" /v DisplayVersion 2>/dev/null | tr -d '\r' | grep -qE "REG_SZ +$2\$"; then
+    echo "the MSI's product $1 is not listed for removal with version $2" >&2
+    exit 1
+  fi
+}
+expect_unlisted() {
+  if wine uninstaller --list | grep -qF "$1"; then
+    echo "the MSI's product $1 is still listed for removal" >&2
+    exit 1
+  fi
+}
+expect_removed() {
+  if [ -e "$installed" ]; then
+    find "$installed" >&2
+    echo "msiexec /x left files behind" >&2
+    exit 1
+  fi
+}
+code=$(product_code "$msi")
+newer=${version%.*}.$((${version##*.} + 1))
+newer_code=6F1A3C2E-5B7D-4E8F-9A0B-1C2D3E4F5A6B # any product code but the real one's
+# What a run that failed half-way may have left installed.
+wine msiexec /x "$code" /qn || true
+wine msiexec /x "{$newer_code}" /qn || true
+expect_removed
+
+wine msiexec /i "$(windows_path "$msi")" /qn
+if [ ! -f "$installed/Larkwire.exe" ] || [ ! -f "$installed/examples/branch-on-status.cmd" ]; then
+  echo "msiexec /i did not put Larkwire into C:\\Program Files\\Larkwire" >&2
+  exit 1
+fi
+expect_installed "$code" "$version"
+start_sim
+status=0
+wine 'C:\Program Files\Larkwire\Larkwire.exe' 127.0.0.1 "$port" 1 examples/DskPlay.json >/dev/null || status=$?
+# The sim writes its line once the answer is out, maybe after the client ended.
+for _ in $(seq 50); do
+  grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log" && break
+  sleep 0.1
+done
+if [ "$status" -ne 0 ] || ! grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log"; then
+  cat "$scratch/sim.log"
+  echo "the installed Larkwire.exe ended with $status against the sim" >&2
+  exit 1
+fi
+wine msiexec /x "$(windows_path "$msi")" /qn
+expect_removed
+expect_unlisted "$code"
+
+sed -e "s/Version=\"$version\"/Version=\"$newer\"/" -e "s/Product Id=\"[^\"]*\"/Product Id=\"$newer_code\"/" \
+  build-windows/larkwire.wxs >"$scratch/newer.wxs"
+(cd build-windows/msi-root && wixl --arch x64 --output "$scratch/newer.msi" "$scratch/newer.wxs")
+wine msiexec /i "$(windows_path "$msi")" /qn
+wine msiexec /i "$(windows_path "$scratch/newer.msi")" /qn
+expect_unlisted "$code"
+expect_installed "{$newer_code}" "$newer"
+if wine msiexec /i "$(windows_path "$msi")" /qn; then
+  echo "the MSI of $version installed over $newer" >&2
+  exit 1
+fi
+expect_installed "{$newer_code}" "$newer"
+wine msiexec /x "$(windows_path "$scratch/newer.msi")" /qn
+expect_removed
+echo "MSI: installed, listed, run, removed; $newer replaced $version and refused it back"
