@@ -73,10 +73,12 @@ int main(int argc, char* argv[]) {
   std::string command_text;
   const app::CommandFileRead read =
       app::ReadCommandFile(platform::PathArgument(argc, argv, 4), command_text);
-  const app::ExitStatus status =
-      read == app::CommandFileRead::kRead
-          ? app::ProcessCommand(connection.socket, layer_number, std::move(command_text))
-          : ReportUnreadFile(read, command_text);
+  app::ExitStatus status = app::kOk;
+  if (read == app::CommandFileRead::kRead) {
+    status = app::ProcessCommand(connection.socket, layer_number, std::move(command_text));
+  } else {
+    status = ReportUnreadFile(read, command_text);
+  }
   exchange::CloseConnection(connection.socket);
   return status;
 }
