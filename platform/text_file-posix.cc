@@ -12,7 +12,7 @@ struct TextFile {
   int descriptor;
 };
 
-std::filesystem::path PathArgument(int /*argc*/, char* argv[], int index) {
+std::filesystem::path PathArgument(int /*argc*/, const char* const argv[], int index) {
   return argv[index];
 }
 

@@ -13,7 +13,7 @@ struct TextFile {
   std::FILE* stream;
 };
 
-std::filesystem::path PathArgument(int argc, char* argv[], int index) {
+std::filesystem::path PathArgument(int argc, const char* const argv[], int index) {
   // The narrow arguments are in the ANSI code page, which cannot name every
   // file; the command line itself is UTF-16.
   int count = 0;

@@ -10,7 +10,7 @@ struct TextFile;
 
 // The path in argument `index`, as the system gave it: on Windows in UTF-16,
 // so that a name outside the code page of the narrow arguments still opens.
-std::filesystem::path PathArgument(int argc, char* argv[], int index);
+std::filesystem::path PathArgument(int argc, const char* const argv[], int index);
 
 // Opens a text file for reading in the platform's text mode, without waiting
 // for a writer where it is a pipe. No file when the path does not open as a
