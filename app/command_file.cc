@@ -1,12 +1,12 @@
 #include "app/command_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <system_error>
 
+#include "exchange/answer.h"
+#include "platform/clock.h"
 #include "platform/text_file.h"
 
 namespace app {
@@ -15,15 +15,32 @@ namespace {
 
 constexpr std::size_t kChunkBytes = 1023;
 
+// How long one read waits for data before the time limit is looked at again.
+constexpr unsigned kReadWaitMs = 100;
+
 // Where the reader stands inside the current chunk.
 struct ChunkState {
   std::size_t taken = 0;  // bytes of the chunk read so far
   bool cut = false;       // a zero byte was among them
 };
 
+// Whether the bytes a zero byte cuts away are only zero bytes and blanks, so
+// that leaving them out changes nothing a parser sees.
+bool OnlyPadding(const char* bytes, std::size_t size) {
+  for (std::size_t at = 0; at < size; ++at) {
+    const char c = bytes[at];
+    if (c != '\0' && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Appends one block of file bytes as the line reader would have delivered
-// them: each chunk up to its first zero byte.
-void AppendChunked(const char* block, std::size_t size, ChunkState& chunk, std::string& text) {
+// them: each chunk up to its first zero byte. False once a zero byte has cut
+// away more than padding.
+bool AppendChunked(const char* block, std::size_t size, ChunkState& chunk, std::string& text) {
+  bool only_padding_cut = true;
   std::size_t at = 0;
   while (at < size) {
     std::size_t span = std::min(kChunkBytes - chunk.taken, size - at);
@@ -31,23 +48,27 @@ void AppendChunked(const char* block, std::size_t size, ChunkState& chunk, std::
     if (line_end != nullptr) {
       span = static_cast<std::size_t>(static_cast<const char*>(line_end) - (block + at)) + 1;
     }
+    std::size_t kept = 0;
     if (!chunk.cut) {
       const void* zero = std::memchr(block + at, '\0', span);
-      const std::size_t kept =
-          zero == nullptr ? span
-                          : static_cast<std::size_t>(static_cast<const char*>(zero) - (block + at));
-      text.append(block + at, kept);
+      kept = zero == nullptr
+                 ? span
+                 : static_cast<std::size_t>(static_cast<const char*>(zero) - (block + at));
       chunk.cut = zero != nullptr;
     }
+    text.append(block + at, kept);
+    only_padding_cut = OnlyPadding(block + at + kept, span - kept) && only_padding_cut;
     at += span;
     chunk.taken += span;
     if (line_end != nullptr || chunk.taken == kChunkBytes) {
       chunk = ChunkState{};
     }
   }
+  return only_padding_cut;
 }
 
-CommandFileRead ReadOpenFile(std::FILE* file, const char* path, std::string& command_text) {
+CommandFileRead ReadOpenFile(platform::TextFile* file, const std::filesystem::path& path,
+                             std::uint32_t start, std::string& command_text) {
   command_text.clear();
   // Room for the whole file at once, where its size is known, so the text is
   // never copied while it grows; never more than the limit (a sparse file can
@@ -61,32 +82,41 @@ CommandFileRead ReadOpenFile(std::FILE* file, const char* path, std::string& com
   char block[65536];
   std::size_t consumed = 0;
   ChunkState chunk;
+  bool only_padding_cut = true;
   for (;;) {
-    const std::size_t got = std::fread(block, 1, sizeof block, file);
-    if (got == 0) {
-      return CommandFileRead::kRead;
+    const long got = platform::ReadTextFile(file, block, sizeof block, kReadWaitMs);
+    if (got == platform::kTextFileQuiet) {
+      if (exchange::TimeLimitPassed(start, platform::ReadTickCount())) {
+        return CommandFileRead::kDidNotEnd;
+      }
+      continue;
     }
-    consumed += got;
+    if (got <= 0) {  // the end, or a read error: what was read stands
+      return only_padding_cut ? CommandFileRead::kRead : CommandFileRead::kZeroHidesText;
+    }
+    consumed += static_cast<std::size_t>(got);
     if (consumed > kCommandFileLimit) {
       return CommandFileRead::kTooLarge;
     }
-    AppendChunked(block, got, chunk, command_text);
+    only_padding_cut = AppendChunked(block, static_cast<std::size_t>(got), chunk, command_text) &&
+                       only_padding_cut;
   }
 }
 
 }  // namespace
 
-CommandFileRead ReadCommandFile(const char* path, std::string& command_text) {
-  std::FILE* file = platform::OpenTextFile(path);
+CommandFileRead ReadCommandFile(const std::filesystem::path& path, std::string& command_text) {
+  const std::uint32_t start = platform::ReadTickCount();
+  platform::TextFile* file = platform::OpenTextFile(path);
   if (file == nullptr) {
     return CommandFileRead::kDidNotOpen;
   }
   CommandFileRead result = CommandFileRead::kOutOfMemory;
   try {
-    result = ReadOpenFile(file, path, command_text);
+    result = ReadOpenFile(file, path, start, command_text);
   } catch (const std::bad_alloc&) {
   }
-  std::fclose(file);
+  platform::CloseTextFile(file);
   return result;
 }
 

@@ -5,8 +5,40 @@
 #include "app/command_file.h"
 #include "app/exit_status.h"
 #include "app/process_command.h"
+#include "command/validation.h"
 #include "exchange/connection.h"
 #include "platform/console.h"
+#include "platform/text_file.h"
+
+namespace {
+
+// Prints why the command file gave no command, and gives the run's status.
+app::ExitStatus ReportUnreadFile(app::CommandFileRead outcome, const std::string& command_text) {
+  switch (outcome) {
+    case app::CommandFileRead::kDidNotOpen:
+      platform::Print("Can't open JSON file");
+      break;
+    case app::CommandFileRead::kTooLarge:
+      platform::Print("ERROR - JSON file is larger than %d bytes\n",
+                      static_cast<int>(app::kCommandFileLimit));
+      break;
+    case app::CommandFileRead::kOutOfMemory:
+      platform::Print("ERROR - out of memory reading JSON file\n");
+      break;
+    case app::CommandFileRead::kDidNotEnd:
+      platform::Print("ERROR - JSON file did not end within 5 minutes\n");
+      break;
+    case app::CommandFileRead::kZeroHidesText:
+      // Sending the rest would change the command without a word.
+      platform::Print("%s", command::BadFormatMessage(command_text).c_str());
+      return app::kBadCommand;
+    case app::CommandFileRead::kRead:
+      break;
+  }
+  return app::kCommandFileFailed;
+}
+
+}  // namespace
 
 // larkwire IP Port N file.json: hands one command to the layer server and
 // tells by its output and exit status whether the server accepted it.
@@ -39,25 +71,14 @@ int main(int argc, char* argv[]) {
 
   // The connection stands before the command file is looked at.
   std::string command_text;
-  switch (app::ReadCommandFile(argv[4], command_text)) {
-    case app::CommandFileRead::kRead:
-      break;
-    case app::CommandFileRead::kDidNotOpen:
-      platform::Print("Can't open JSON file");
-      exchange::CloseConnection(connection.socket);
-      return app::kCommandFileFailed;
-    case app::CommandFileRead::kTooLarge:
-      platform::Print("ERROR - JSON file is larger than %d bytes\n",
-                      static_cast<int>(app::kCommandFileLimit));
-      exchange::CloseConnection(connection.socket);
-      return app::kCommandFileFailed;
-    case app::CommandFileRead::kOutOfMemory:
-      platform::Print("ERROR - out of memory reading JSON file\n");
-      exchange::CloseConnection(connection.socket);
-      return app::kCommandFileFailed;
+  const app::CommandFileRead read =
+      app::ReadCommandFile(platform::PathArgument(argc, argv, 4), command_text);
+  app::ExitStatus status = app::kOk;
+  if (read == app::CommandFileRead::kRead) {
+    status = app::ProcessCommand(connection.socket, layer_number, std::move(command_text));
+  } else {
+    status = ReportUnreadFile(read, command_text);
   }
-  const app::ExitStatus status =
-      app::ProcessCommand(connection.socket, layer_number, std::move(command_text));
   exchange::CloseConnection(connection.socket);
   return status;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "command/completion.h"
+#include "command/parse.h"
 #include "command/validation.h"
 #include "exchange/transmission.h"
 #include "platform/clock.h"
@@ -53,6 +54,7 @@ bool BuildRequest(int layer_number, std::string command_text, std::string& reque
   const std::uint64_t file_time = command.timed ? platform::ReadSystemFileTime() : 0;
   command::CompleteCommand(command, layer_number, millisecond_of_day, file_time);
   request = command::EncodeRequest(command.document);
+  command::ReleaseDocument(command.document);
   return true;
 }
 

@@ -45,8 +45,7 @@ class MovingDocumentBuilder {
     return true;
   }
   bool start_object(std::size_t /*size*/) {
-    open_.push_back(Put(json::value_t::object));
-    return true;
+    return Open(json::value_t::object);
   }
   bool key(json::string_t& name) {
     // A repeated name takes the later value, as with the library's builder.
@@ -58,8 +57,7 @@ class MovingDocumentBuilder {
     return true;
   }
   bool start_array(std::size_t /*size*/) {
-    open_.push_back(Put(json::value_t::array));
-    return true;
+    return Open(json::value_t::array);
   }
   bool end_array() {
     open_.pop_back();
@@ -71,6 +69,16 @@ class MovingDocumentBuilder {
   }
 
  private:
+  // Refuses the document as soon as it nests deeper than the limit, before
+  // anything deeper is built.
+  bool Open(json::value_t kind) {
+    if (open_.size() == kMaxNestingDepth) {
+      return false;
+    }
+    open_.push_back(Put(kind));
+    return true;
+  }
+
   json* Put(json value) {
     if (open_.empty()) {
       root_ = std::move(value);
@@ -98,6 +106,24 @@ nlohmann::json ParseCommandText(const std::string& command_text) {
     document = nlohmann::json(nlohmann::json::value_t::discarded);
   }
   return document;
+}
+
+void ReleaseDocument(nlohmann::json& document) {
+  // Recursion is bounded by the nesting limit.
+  if (document.is_array()) {
+    auto& elements = document.get_ref<nlohmann::json::array_t&>();
+    while (!elements.empty()) {
+      ReleaseDocument(elements.back());
+      elements.pop_back();
+    }
+  } else if (document.is_object()) {
+    auto& members = document.get_ref<nlohmann::json::object_t&>();
+    while (!members.empty()) {
+      const auto last = std::prev(members.end());
+      ReleaseDocument(last->second);
+      members.erase(last);
+    }
+  }
 }
 
 }  // namespace command

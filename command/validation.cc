@@ -1,7 +1,6 @@
 #include "command/validation.h"
 
 #include <utility>
-#include <vector>
 
 #include "command/parse.h"
 
@@ -9,9 +8,15 @@ namespace command {
 
 namespace {
 
+constexpr char kBadFormat[] = "has bad format.";
+
+std::string Complaint(const std::string& command_text, const char* complaint) {
+  return "ERROR - JSON '" + command_text + "' " + complaint + "\n";
+}
+
 Validation Refused(const std::string& command_text, const char* complaint) {
   Validation refused;
-  refused.message = "ERROR - JSON '" + command_text + "' " + complaint + "\n";
+  refused.message = Complaint(command_text, complaint);
   return refused;
 }
 
@@ -27,45 +32,35 @@ bool IsTimedCommand(const std::string& type) {
   return false;
 }
 
-// Nesting depth of objects and arrays, measured without recursion: 0 for a
-// scalar, 1 for a container holding only scalars.
-int NestingDepth(const nlohmann::json& value) {
-  std::vector<std::pair<const nlohmann::json*, int>> pending{{&value, 1}};
-  int deepest = 0;
-  while (!pending.empty()) {
-    const auto [node, level] = pending.back();
-    pending.pop_back();
-    if (!node->is_structured()) {
-      continue;
-    }
-    if (level > deepest) {
-      deepest = level;
-    }
-    for (const auto& child : *node) {
-      pending.emplace_back(&child, level + 1);
-    }
-  }
-  return deepest;
-}
-
 }  // namespace
 
+std::string BadFormatMessage(const std::string& command_text) {
+  return Complaint(command_text, kBadFormat);
+}
+
 Validation ValidateCommand(const std::string& command_text) {
+  nlohmann::json document;
+  // A refused document is released by ReleaseDocument, not by the library's
+  // destructor: see there.
+  const auto refuse = [&document, &command_text](const char* complaint) {
+    ReleaseDocument(document);
+    return Refused(command_text, complaint);
+  };
   try {
-    nlohmann::json document = ParseCommandText(command_text);
-    if (!document.is_object() || NestingDepth(document) > kMaxNestingDepth) {
-      return Refused(command_text, "has bad format.");
+    document = ParseCommandText(command_text);
+    if (!document.is_object()) {
+      return refuse(kBadFormat);
     }
     const auto type = document.find("type");
     if (type == document.end()) {
-      return Refused(command_text, "has not parameter 'type'.");
+      return refuse("has not parameter 'type'.");
     }
     const auto params = document.find("params");
     if (params == document.end()) {
-      return Refused(command_text, "has not parameter 'params'.");
+      return refuse("has not parameter 'params'.");
     }
     if (!params->is_object()) {
-      return Refused(command_text, "has bad format for parameter 'params'.");
+      return refuse("has bad format for parameter 'params'.");
     }
     // A "type" that is not a string raises the library's type_error 302.
     const bool timed = IsTimedCommand(type->get<std::string>());
@@ -76,6 +71,7 @@ Validation ValidateCommand(const std::string& command_text) {
     accepted.command.timed = timed;
     return accepted;
   } catch (const nlohmann::json::exception& error) {
+    ReleaseDocument(document);
     Validation refused;
     refused.message = "Unexpected error on parse JSON '" + command_text +
                       "' ERROR=" + std::to_string(error.id) + ", " + error.what() + "\n";

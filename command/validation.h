@@ -5,11 +5,6 @@
 
 namespace command {
 
-// Deepest nesting of objects and arrays a command may have (the root object is
-// level 1). Deeper documents are refused before anything walks them
-// recursively.
-constexpr int kMaxNestingDepth = 512;
-
 // A command document that has the required shape, and whether its type is
 // one of those that carry a "time".
 struct ValidCommand {
@@ -26,5 +21,8 @@ struct Validation {
 };
 
 Validation ValidateCommand(const std::string& command_text);
+
+// The console message that refuses a command text as not one JSON object.
+std::string BadFormatMessage(const std::string& command_text);
 
 }  // namespace command

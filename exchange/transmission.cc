@@ -9,6 +9,8 @@ namespace {
 
 constexpr unsigned kPollPauseMs = 100;
 
+constexpr char kNoAnswerLine[] = "   !!! ERROR - NO ANSWER in 5 minutes !!!\n";
+
 // The longest wait for room in the socket before the time limit is looked at
 // again.
 constexpr unsigned kSendRoomWaitMs = 100;
@@ -51,7 +53,9 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
           platform::Print("   !!! send error %d\n", error);
           return false;
         }
-      } else if (received > 0) {
+      } else {
+        // The room is never 0 here: a full buffer has ended the wait, so 0
+        // bytes means the server has closed its side.
         switch (HoldReceived(answer_buffer, fill, static_cast<int>(received))) {
           case AnswerVerdict::kOk:
             platform::Print("   OK answer detected.\n");
@@ -59,13 +63,16 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
           case AnswerVerdict::kError:
             platform::Print("   ERROR answer detected.\n");
             return false;
+          case AnswerVerdict::kNoAnswer:
+            platform::Print("%s", kNoAnswerLine);
+            return false;
           case AnswerVerdict::kNone:
             break;
         }
       }
     }
     if (TimeLimitPassed(wait_start, platform::ReadTickCount())) {
-      platform::Print("   !!! ERROR - NO ANSWER in 5 minutes !!!\n");
+      platform::Print("%s", kNoAnswerLine);
       return false;
     }
   }

@@ -1,31 +1,83 @@
-// Answer bytes in pieces through the client's held answer text: after every
-// piece the verdict is the one the held bytes give classified whole.
+// Answer bytes against properties of their own, not a second copy of the
+// classification:
+// - for text that begins with an object, the verdict on any prefix is either
+//   none or the verdict on the whole text, so where the pieces part cannot
+//   change the verdict;
+// - a JSON object whose own "status" is Ok, ok, Error or error gets that
+//   verdict, whatever else it holds and however its bytes arrive.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "exchange/answer.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FuzzedDataProvider input(data, size);
-  const int piece = input.ConsumeIntegralInRange<int>(1, 1500);
-  const std::string answer = input.ConsumeRemainingBytesAsString();
+namespace {
+
+using exchange::AnswerVerdict;
+
+// The verdict the wait reaches when `answer` arrives in pieces of `piece`
+// bytes and the server then closes its side.
+AnswerVerdict ReceiveInPieces(const std::string& answer, std::size_t piece) {
   char buffer[exchange::kAnswerCapacity + 1];
   int fill = 0;
-  exchange::AnswerVerdict verdict = exchange::AnswerVerdict::kNone;
-  while (verdict == exchange::AnswerVerdict::kNone && fill < exchange::kAnswerCapacity &&
-         fill < static_cast<int>(answer.size())) {
-    const int received =
-        std::min({piece, exchange::kAnswerCapacity - fill, static_cast<int>(answer.size()) - fill});
-    std::memcpy(buffer + fill, answer.data() + fill, static_cast<std::size_t>(received));
-    verdict = exchange::HoldReceived(buffer, fill, received);
-    if (verdict !=
-        exchange::ClassifyAnswer(answer.substr(0, static_cast<std::size_t>(fill)).c_str())) {
+  const std::size_t size = std::min<std::size_t>(answer.size(), exchange::kAnswerCapacity);
+  for (std::size_t at = 0; at < size; at += piece) {
+    const std::size_t taken = std::min(piece, size - at);
+    std::memcpy(buffer + fill, answer.data() + at, taken);
+    const AnswerVerdict verdict = exchange::HoldReceived(buffer, fill, static_cast<int>(taken));
+    if (verdict != AnswerVerdict::kNone) {
+      return verdict;
+    }
+  }
+  return exchange::HoldReceived(buffer, fill, 0);
+}
+
+void CheckPrefixes(std::string text, std::size_t piece) {
+  text.resize(std::min({text.size(), text.find('\0'), std::size_t{exchange::kAnswerCapacity}}));
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos || text[first] != '{') {
+    return;
+  }
+  const AnswerVerdict whole = exchange::ClassifyAnswer(text, true);
+  for (std::size_t size = 0; size <= text.size(); ++size) {
+    const AnswerVerdict early =
+        exchange::ClassifyAnswer(std::string_view(text).substr(0, size), false);
+    if (early != AnswerVerdict::kNone && early != whole) {
       std::abort();
     }
   }
+  if (ReceiveInPieces(text, piece) != whole) {
+    std::abort();
+  }
+}
+
+void CheckOwnStatus(const std::string& text, std::size_t piece, int word) {
+  static const char* const kWords[] = {"Ok", "ok", "Error", "error"};
+  nlohmann::ordered_json object = nlohmann::ordered_json::parse(text, nullptr, false);
+  if (!object.is_object()) {
+    return;
+  }
+  object["status"] = kWords[word];
+  const AnswerVerdict expected = word < 2 ? AnswerVerdict::kOk : AnswerVerdict::kError;
+  for (const std::string& answer : {object.dump(), object.dump(1, '\t')}) {
+    if (answer.size() <= exchange::kAnswerCapacity && ReceiveInPieces(answer, piece) != expected) {
+      std::abort();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider input(data, size);
+  const std::size_t piece = input.ConsumeIntegralInRange<std::size_t>(1, 64);
+  const int word = input.ConsumeIntegralInRange<int>(0, 3);
+  const std::string text = input.ConsumeRemainingBytesAsString();
+  CheckPrefixes(text, piece);
+  CheckOwnStatus(text, piece, word);
   return 0;
 }

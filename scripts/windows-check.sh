@@ -30,7 +30,7 @@ expect_imports() {
     exit 1
   fi
 }
-expect_imports "$client" 'kernel32|msvcrt|ws2_32'
+expect_imports "$client" 'kernel32|msvcrt|shell32|ws2_32'
 expect_imports "$sim" 'kernel32|msvcrt|ws2_32|mswsock'
 
 # Fails unless the executable carries a version resource (type 16) whose
