@@ -20,10 +20,9 @@ cmake --build build -j 2 --target larkwire larkwire-sim sim_load > /dev/null
 sims=("$@")
 [ ${#sims[@]} -gt 0 ] || sims=(build/sim/larkwire-sim)
 
-scratch="$(mktemp -d)"
-sim_pid=""
+source scripts/start-sim.sh
 load_pid=""
-trap 'kill $sim_pid $load_pid 2>/dev/null || true; rm -rf "$scratch"' EXIT
+trap 'kill $load_pid 2>/dev/null || true; stop_sim; rm -rf "$scratch"' EXIT
 
 # The figures in the order measured, each with one value per sim.
 declare -A figures
@@ -37,29 +36,12 @@ figure() {
   fi
 }
 
-stop_sim() {
-  kill "$sim_pid" 2> /dev/null || true
-  wait "$sim_pid" 2> /dev/null || true
-  sim_pid=""
-}
-
-# start_sim SIM LIMIT OPTION...: the sim under a descriptor limit, on the free
-# port it takes for port 0; sets $port and $sim_pid.
-start_sim() {
+# sim_under_limit SIM LIMIT OPTION...: the sim under a descriptor limit.
+sim_under_limit() {
   local sim=$1 limit=$2
   shift 2
-  (ulimit -n "$limit" && exec "$sim" --listen 127.0.0.1:0 "$@") > "$scratch/sim.out" 2>&1 &
-  sim_pid=$!
-  for _ in $(seq 100); do
-    grep -q 'listening on' "$scratch/sim.out" && break
-    sleep 0.05
-  done
-  port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\),.*/\1/p' "$scratch/sim.out")
-  if [ -z "$port" ] || [ "$port" -gt 55555 ]; then
-    echo "sim_abuse: $sim gave no port the client takes:" >&2
-    cat "$scratch/sim.out" >&2
-    exit 1
-  fi
+  sim_command=(prlimit "--nofile=$limit" "$sim")
+  start_sim "$@"
 }
 
 # Runs one real client; prints its wall time in seconds, or fails.
@@ -99,27 +81,27 @@ sim_memory() {
 }
 
 count() {
-  grep -c -e "$1" "$scratch/sim.out" || true
+  grep -c -e "$1" "$scratch/sim.log" || true
 }
 
 for sim in "${sims[@]}"; do
   echo "=== $sim"
   echo "1. 200 silent connections, ulimit -n 64, held 15 s"
-  start_sim "$sim" 64
+  sim_under_limit "$sim" 64
   start_load 200 0 1 15
   figure "1. real client's wait (target: within 1 s)" "$(real_client)"
-  figure "1. sim lines while it was served (target: a few)" "$(wc -l < "$scratch/sim.out")"
+  figure "1. sim lines while it was served (target: a few)" "$(wc -l < "$scratch/sim.log")"
   end_load
   sleep 0.5
-  figure "1. sim lines in all" "$(wc -l < "$scratch/sim.out")"
+  figure "1. sim lines in all" "$(wc -l < "$scratch/sim.log")"
   figure "1. silent connections judged as requests (a turn of the plan each)" \
     "$(count 'no complete JSON value arrived within 10 s')"
   figure "1. silent connections closed as no request" "$(count 'sent nothing within 10 s')"
-  grep -v ' UTC ' "$scratch/sim.out" | sed 's/^/   | /'
+  grep -v ' UTC ' "$scratch/sim.log" | sed 's/^/   | /'
   stop_sim
 
   echo "2. 100 connections sending 15 KB each in 4-byte pieces"
-  start_sim "$sim" 1024
+  sim_under_limit "$sim" 1024
   start_load 100 15000 4 12
   figure "2. real client's wait, first and second (target: within 0.5 s)" \
     "$(real_client), $(real_client)"
@@ -129,7 +111,7 @@ for sim in "${sims[@]}"; do
   stop_sim
 
   echo "3. 300 connections sending 1 MiB and one byte each, with --log"
-  start_sim "$sim" 1024 --log "$scratch/requests.jsonl"
+  sim_under_limit "$sim" 1024 --log "$scratch/requests.jsonl"
   figure "3. sim resident memory at the start" "$(sim_memory VmRSS)"
   start_load 300 1048577 65536 12
   figure "3. real client's wait" "$(real_client)"

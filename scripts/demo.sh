@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job on one machine: installs what is missing, builds, starts
-# larkwire-sim on 127.0.0.1:4002, sends examples/DskPlay.json to layer 1 with
-# larkwire, shows both sides' output and the client's exit status, and stops
-# the sim. Exits with the client's status.
+# larkwire-sim on a free port of 127.0.0.1, sends examples/DskPlay.json to
+# layer 1 with larkwire, shows both sides' output and the client's exit status,
+# and stops the sim. Exits with the client's status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,29 +18,15 @@ if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
   exit 1
 fi
 
-sim_output=$(mktemp)
-build/sim/larkwire-sim --listen 127.0.0.1:4002 >"$sim_output" 2>&1 &
-sim_pid=$!
-trap 'kill "$sim_pid" 2>/dev/null || true; rm -f "$sim_output"' EXIT
+source scripts/start-sim.sh
+start_sim
 
-# The sim prints its listening line once it accepts connections, or exits.
-until grep -q "listening on" "$sim_output"; do
-  if ! kill -0 "$sim_pid" 2>/dev/null; then
-    cat "$sim_output"
-    echo "demo: larkwire-sim could not listen on 127.0.0.1:4002; if the port is taken," \
-      "stop the program that holds it (ss -ltnp 'sport = :4002' names it) and run again"
-    exit 1
-  fi
-  sleep 0.1
-done
-
-echo "--- larkwire 127.0.0.1 4002 1 examples/DskPlay.json"
+echo "--- larkwire 127.0.0.1 $port 1 examples/DskPlay.json"
 status=0
-build/app/larkwire 127.0.0.1 4002 1 examples/DskPlay.json || status=$?
+build/app/larkwire 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
 echo "--- larkwire exit status: $status"
 
-kill -TERM "$sim_pid"
-wait "$sim_pid" || true
-echo "--- larkwire-sim 127.0.0.1:4002"
-cat "$sim_output"
+stop_sim
+echo "--- larkwire-sim on 127.0.0.1:$port"
+cat "$scratch/sim.log"
 exit "$status"

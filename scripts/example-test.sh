@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export LARKWIRE=$1
-sim_binary=$2
+sim_command=("$2")
 source scripts/start-sim.sh
 
 # Runs the example and fails unless it ends with the given status and its last

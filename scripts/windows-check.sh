@@ -62,26 +62,25 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
 source scripts/start-sim.sh
-wine_sim_pid=""
 wineserver -p
-trap '[ -n "$wine_sim_pid" ] && kill "$wine_sim_pid"; stop_sim; wineserver -k || true; rm -rf "$scratch"' EXIT
+trap 'stop_sim; wineserver -k || true; rm -rf "$scratch"' EXIT
 wine cmd /c exit 0
 
 python3 e2e/larkwire_e2e.py --wine "$client" build/sim/larkwire-sim
 
 # larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
-wine_port=$((20000 + RANDOM % 30000))
-wine "$sim" --listen "127.0.0.1:$wine_port" >"$scratch/wine-sim.log" 2>&1 &
-wine_sim_pid=$!
+sim_command=(wine "$sim")
+start_sim
+sim_command=(build/sim/larkwire-sim)
+status=0
+wine "$client" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+# The sim writes its line once the answer is out, maybe after the client ended.
 for _ in $(seq 50); do
-  grep -q "listening on" "$scratch/wine-sim.log" && break
+  grep -qE " DSK_Play _id [0-9]+ .*: Ok" "$scratch/sim.log" && break
   sleep 0.1
 done
-status=0
-wine "$client" 127.0.0.1 "$wine_port" 1 examples/DskPlay.json || status=$?
-sleep 0.5
-cat "$scratch/wine-sim.log"
-if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$scratch/wine-sim.log"; then
+cat "$scratch/sim.log"
+if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$scratch/sim.log"; then
   echo "Larkwire.exe and larkwire-sim.exe did not agree (client status $status)" >&2
   exit 1
 fi
