@@ -21,14 +21,19 @@ commands = {
     "client": ([client, "127.0.0.1", port, "1", command_file], os.devnull),
     "floor": ([floor, port], os.devnull),
 }
-nc_path = next(os.path.join(d, "nc") for d in os.environ["PATH"].split(":")
-               if os.access(os.path.join(d, "nc"), os.X_OK))
+nc_path = next(
+    os.path.join(d, "nc")
+    for d in os.environ["PATH"].split(":")
+    if os.access(os.path.join(d, "nc"), os.X_OK)
+)
 
 
 def run(name):
     argv, stdin = commands[name]
-    actions = [(os.POSIX_SPAWN_OPEN, 0, stdin, os.O_RDONLY, 0),
-               (os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0)]
+    actions = [
+        (os.POSIX_SPAWN_OPEN, 0, stdin, os.O_RDONLY, 0),
+        (os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
+    ]
     path = nc_path if name == "nc" else argv[0]
     start = time.perf_counter_ns()
     pid = os.posix_spawn(path, argv, os.environ, file_actions=actions)
@@ -51,8 +56,10 @@ for _ in range(rounds):
 nc, client_, floor_ = (statistics.median(times[n]) for n in ("nc", "client", "floor"))
 own = statistics.median(c - f for c, f in zip(times["client"], times["floor"]))
 ratio = own / nc
-print(f"medians of {rounds} interleaved runs: nc -N {nc:.3f} ms, Larkwire {client_:.3f} ms, "
-      f"protocol floor {floor_:.3f} ms")
+print(
+    f"medians of {rounds} interleaved runs: nc -N {nc:.3f} ms, Larkwire {client_:.3f} ms, "
+    f"protocol floor {floor_:.3f} ms"
+)
 print(f"Larkwire beyond the floor (median of the paired differences): {own:.3f} ms")
 verdict = "met" if ratio <= target else "NOT met"
 print(f"start-up: (Larkwire - floor) / nc = {ratio:.3f}; target <= {target}: {verdict}")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The checks beyond the test suite: clang-tidy and cppcheck over the whole
-# tree, the whole test suite built with ASan and UBSan, each fuzzer for a
-# bounded time over its seed corpus, and valgrind memcheck over an OK run and a
-# refused command. Any finding fails the script.
+# The checks beyond the test suite: the layout of every source (clang-format,
+# black) and the one-way rule between the folders, clang-tidy and cppcheck over
+# the whole tree, the whole test suite built with ASan and UBSan, each fuzzer
+# for a bounded time over its seed corpus, and valgrind memcheck over an OK run
+# and a refused command. Any finding fails the script.
 #
 # FUZZ_SECONDS sets the time per fuzzer (default 30).
 set -euo pipefail
@@ -14,6 +15,13 @@ source_pattern="$PWD/(app|command|exchange|platform|sim|e2e|fuzz|bench)/"
 scripts/install-deps.sh test check
 
 step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
+
+step "layout and folders"
+# The sources as clang-format and black lay them out, so that no one lays
+# them out by hand; and the one-way rule between the folders.
+git ls-files '*.c' '*.cc' '*.h' | xargs clang-format --dry-run --Werror
+git ls-files '*.py' | xargs black --check --quiet --line-length 100
+scripts/check-includes.py
 
 step "configure the sanitizer and fuzzer build (clang)"
 CC=clang CXX=clang++ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \

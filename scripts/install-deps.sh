@@ -8,7 +8,7 @@
 #   demo     build the client and larkwire-sim (scripts/demo.sh)
 #   test     demo, plus GoogleTest, libfaketime and Python (scripts/test.sh)
 #   check    clang with its sanitizer and libFuzzer runtimes, the analysers,
-#            valgrind (scripts/check.sh)
+#            the formatters, valgrind (scripts/check.sh)
 #   windows  the MinGW-w64 cross compiler, Wine, and wixl, msitools and
 #            faketime for the MSI (scripts/windows-check.sh, scripts/make-msi.sh)
 #   package  cpack's Debian helpers and lintian (scripts/package.sh)
@@ -18,7 +18,7 @@ cd "$(dirname "$0")/.."
 
 demo=(cmake make g++ nlohmann-json3-dev libasio-dev libcli11-dev)
 test=("${demo[@]}" libgtest-dev faketime libfaketime python3)
-check=(clang libclang-rt-14-dev clang-tidy cppcheck valgrind)
+check=(clang libclang-rt-14-dev clang-format clang-tidy cppcheck valgrind black)
 windows=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools faketime)
 package=(dpkg-dev file lintian)
 bench=(hyperfine time netcat-openbsd jq python3)
