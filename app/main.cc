@@ -1,3 +1,4 @@
+#include <exception>
 #include <string>
 #include <utility>
 
@@ -8,6 +9,7 @@
 #include "command/validation.h"
 #include "exchange/connection.h"
 #include "platform/console.h"
+#include "platform/process.h"
 #include "platform/text_file.h"
 
 namespace {
@@ -44,6 +46,7 @@ app::ExitStatus ReportUnreadFile(app::CommandFileRead outcome, const std::string
 // tells by its output and exit status whether the server accepted it.
 int main(int argc, char* argv[]) {
   platform::PrepareProcess();
+  std::set_terminate(app::EndWithoutMemory);
   if (argc != 5) {
     app::PrintUsage();
     return app::kUsage;

@@ -18,23 +18,6 @@ namespace {
 
 constexpr char kOutOfMemory[] = "ERROR - out of memory for the command, nothing sent\n";
 
-// The JSON library releases a large array or object through a list of its
-// elements that it allocates in a destructor, where running out of memory
-// cannot be thrown and ends in std::terminate. That end gets the message and
-// status of any other lack of memory here, instead of an abort.
-[[noreturn]] void EndWithoutMemory() {
-  try {
-    if (const std::exception_ptr pending = std::current_exception()) {
-      std::rethrow_exception(pending);
-    }
-  } catch (const std::bad_alloc&) {
-    platform::Print("%s", kOutOfMemory);
-    std::_Exit(kSendFailed);
-  } catch (...) {
-  }
-  std::abort();
-}
-
 // Validates, completes and encodes the command. False, with its message
 // printed, for a command that is refused.
 bool BuildRequest(int layer_number, std::string command_text, std::string& request) {
@@ -60,8 +43,20 @@ bool BuildRequest(int layer_number, std::string command_text, std::string& reque
 
 }  // namespace
 
+[[noreturn]] void EndWithoutMemory() {
+  try {
+    if (const std::exception_ptr pending = std::current_exception()) {
+      std::rethrow_exception(pending);
+    }
+  } catch (const std::bad_alloc&) {
+    platform::Print("%s", kOutOfMemory);
+    std::_Exit(kSendFailed);
+  } catch (...) {
+  }
+  std::abort();
+}
+
 ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text) {
-  std::set_terminate(EndWithoutMemory);
   std::string request;
   try {
     if (!BuildRequest(layer_number, std::move(command_text), request)) {

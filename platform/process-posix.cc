@@ -3,7 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "platform/console.h"
+#include "platform/process.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/console.h"
+#include "platform/process.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/console.h"
+#include "platform/process.h"
 #include "sim/limits.h"
 #include "sim/server.h"
 
