@@ -164,7 +164,7 @@ def main():
     for difference in found:
         print(difference, file=sys.stderr)
     if found:
-        sys.exit(f"exit-status table: {len(found)} differences from {HEADER}")
+        sys.exit(f"exit-status table: the copies above differ from {HEADER}")
     print(f"exit-status table: {len(COPIES)} copies agree with {HEADER} ({len(table)} statuses)")
 
 
