@@ -31,7 +31,7 @@ if(WIN32)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
   # Windows' own line ends for the texts a Windows user opens; the README is
   # written for Windows and carries the version.
-  configure_file(doc/README.windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(packaging/README.windows.txt.in README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt ${CMAKE_CURRENT_BINARY_DIR}/LICENSE.txt
           DESTINATION .)
@@ -54,35 +54,36 @@ if(WIN32)
     list(APPEND msi_example_lines "              <File Id=\"${id}\" Source=\"examples/${name}\"/>")
   endforeach()
   string(JOIN "\n" msi_example_files ${msi_example_lines})
-  configure_file(cmake/larkwire.wxs.in larkwire.wxs @ONLY)
+  configure_file(packaging/larkwire.wxs.in larkwire.wxs @ONLY)
 else()
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Text for the user, not the developer README of the source tree.
-  install(FILES doc/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
+  install(FILES packaging/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
   install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # The manual pages carry the project's version; the Debian changelog is
   # CHANGELOG.md in Debian's format.
   foreach(page larkwire.1 larkwire-sim.1)
-    configure_file(doc/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} @ONLY)
+    configure_file(man/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/man/${page} @ONLY)
   endforeach()
   add_custom_command(
-    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+    OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/changelog
     COMMAND ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-            ${PROJECT_VERSION} ${CPACK_PACKAGE_CONTACT} > ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog
+            ${PROJECT_VERSION} ${CPACK_PACKAGE_CONTACT} > ${CMAKE_CURRENT_BINARY_DIR}/changelog
     DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.sh
     VERBATIM)
   # Debian keeps its manual pages and changelogs compressed, without a time stamp.
-  foreach(page larkwire.1 larkwire-sim.1 changelog)
-    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.gz)
+  foreach(text man/larkwire.1 man/larkwire-sim.1 changelog)
+    get_filename_component(name ${text} NAME)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
     add_custom_command(
       OUTPUT ${compressed}
-      COMMAND gzip -9 -n -c ${CMAKE_CURRENT_BINARY_DIR}/doc/${page} > ${compressed}
-      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/doc/${page}
+      COMMAND gzip -9 -n -c ${CMAKE_CURRENT_BINARY_DIR}/${text} > ${compressed}
+      DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/${text}
       VERBATIM)
-    add_custom_target(gzip_${page} ALL DEPENDS ${compressed})
+    add_custom_target(gzip_${name} ALL DEPENDS ${compressed})
   endforeach()
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/larkwire.1.gz ${CMAKE_CURRENT_BINARY_DIR}/larkwire-sim.1.gz
           DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -91,7 +92,7 @@ else()
   # the Debian package (dh_installchangelogs and dh_installdocs write these
   # paths): a plain install leaves them out, and only the project's own .deb,
   # which installs this component too, holds them.
-  install(FILES doc/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+  install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Unspecified debian)

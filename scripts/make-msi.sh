@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Windows Installer package build-windows/Larkwire-<version>-win64.msi
 # with wixl: the Windows build's install, staged in build-windows/msi-root,
-# packed as build-windows/larkwire.wxs (made by CMake from cmake/larkwire.wxs.in)
+# packed as build-windows/larkwire.wxs (made by CMake from packaging/larkwire.wxs.in)
 # describes. Run after the Windows build (scripts/windows-check.sh); prints the
 # package's path.
 #
