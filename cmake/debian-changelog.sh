@@ -8,11 +8,15 @@
 set -euo pipefail
 changelog=$1 version=$2 maintainer=$3
 
-newest="" date=""
-# The trailer of the entry before, if any.
+newest="" date="" entries=0
+# The trailer of the entry before, if any. Each entry is dated noon UTC of its
+# day, less a minute for each newer entry, so that releases made on one day
+# still follow each other.
 end_entry() {
   if [ -n "$date" ]; then
-    printf '\n -- %s  %s\n' "$maintainer" "$(date -u -R -d "$date")"
+    local moment=$(($(date -u -d "$date 12:00" +%s) - 60 * entries))
+    printf '\n -- %s  %s\n' "$maintainer" "$(date -u -R -d "@$moment")"
+    entries=$((entries + 1))
   fi
 }
 

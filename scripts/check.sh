@@ -16,12 +16,14 @@ scripts/install-deps.sh test check
 
 step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 
-step "layout and folders"
+step "layout, folders and the exit-status table"
 # The sources as clang-format and black lay them out, so that no one lays
-# them out by hand; and the one-way rule between the folders.
+# them out by hand; the one-way rule between the folders; and every copy of
+# the exit-status table against app/exit_status.h.
 git ls-files '*.c' '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 git ls-files '*.py' | xargs black --check --quiet --line-length 100
 scripts/check-includes.py
+scripts/check-exit-table.py
 
 step "configure the sanitizer and fuzzer build (clang)"
 CC=clang CXX=clang++ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
