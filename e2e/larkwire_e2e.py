@@ -603,7 +603,7 @@ class Sim(Table):
             run = client(sim.port, command, clock=FAST if verdict == NO_ANSWER_LINE else None)
             self.expect_verdict(run, verdict)
         self.assertEqual((sim.stop(), len(sim.entries)), (0, 1 if WINE else 3))
-        told = [sim.output.count(f"{told} the log file") for told in ["can't write", "writing"]]
+        told = [sim.output.count(f"{told} to the log file") for told in ["can't write", "writing"]]
         self.assertEqual(told, [1, 1], sim.output)
         silent = r"\n[\d-]+ [\d:.]+ UTC 127\.0\.0\.1:\d+ sent nothing within 10 s and was closed\n"
         self.assertRegex(sim.output, silent)
