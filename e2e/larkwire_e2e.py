@@ -26,7 +26,9 @@ time.tzset()
 # A sanitized client's allocator reads the monotonic clock while it holds its lock; libfaketime,
 # not yet set up then, allocates, and the client deadlocks at start-up. Without the allocator's
 # release timer it never reads that clock.
-os.environ["ASAN_OPTIONS"] = "allocator_release_to_os_interval_ms=-1"
+os.environ["ASAN_OPTIONS"] = (
+    os.environ.get("ASAN_OPTIONS", "") + ":allocator_release_to_os_interval_ms=-1"
+)
 
 
 class Exit:  # the statuses of app/exit_status.h, as a POSIX shell sees them
