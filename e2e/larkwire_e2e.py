@@ -10,7 +10,7 @@
 # ends folded, Z: paths, and no row that needs libfaketime (LARKWIRE_FAKETIME names it). Natively
 # the client runs in a zone far from UTC, so that a client reading local time fails. Texts are
 # bytes spelt as Latin-1.
-import calendar, json, os, pty, random, re, resource, select, signal, socket, subprocess, sys
+import calendar, json, os, pty, re, resource, select, signal, socket, subprocess, sys
 import tempfile, threading, time, unittest
 from collections import namedtuple
 
@@ -90,17 +90,15 @@ def complete(data):  # the request has no terminator: it ends where one JSON val
 
 
 def free_socket(listen=True):  # the client takes ports 1..55555; ephemeral ones may lie above
-    for _ in range(200):
+    while True:
         s = socket.socket()
-        try:
-            s.bind(("127.0.0.1", random.randrange(20000, 55556)))
-        except OSError:
-            s.close()
-            continue
-        if listen:
-            s.listen(128)
-        return s
-    raise RuntimeError("no free port")
+        s.bind(("127.0.0.1", 0))
+        if s.getsockname()[1] <= 55555:
+            break
+        s.close()
+    if listen:
+        s.listen(128)
+    return s
 
 
 # Plays one script on the first connection and records what it receives; unless the script
@@ -373,7 +371,6 @@ class Command(Table):
             refused(nested(513), BAD_FORMAT),
             refused(CUE[:-2] + '"a":' + "[" * 100000 + "]" * 100000 + "}}", BAD_FORMAT),
             refused(CUE[:-2] + '"clip":"\xFF\xFE"}}', BAD_FORMAT),
-            refused(CUE[:-2] + '"clip":"\\ud800"}}', BAD_FORMAT),
             # A zero byte hides the rest of its line (at most 1023 bytes); where that is more
             # than blanks, the command would change without a word: it is refused.
             Refused(every_byte, BAD_FORMAT, every_byte[11:], native_only=True),
@@ -490,15 +487,15 @@ class Request(Table):
         self.expect_request(run, peer.finish().received, request.replace("1432000", "2432000"))
 
 
-# What the server does, the client's verdict, an OK's least elapsed time, and whether the verdict
-# comes only once the five minutes have passed.
-Reply = namedtuple("Reply", "script verdict least_ms waits_out", defaults=(100, False))
+# What the server does, the client's verdict, an OK's least elapsed time, and the client's clock.
+Reply = namedtuple("Reply", "script verdict least_ms clock", defaults=(100, None))
 
 
 class Answer(Table):
     def test_the_answers_own_status_decides_as_soon_as_it_is_certain(self):
         words, garbage = '"status":"Ok"', "".join(map(chr, range(1, 256))).replace('"', "")
         layered, cut = '{"layer":{"status":"busy"},"ok":false,"status":"Error"}', '{"ok":true,'
+        zero_first = send("\0{" + words + "}")
         for row in [
             Reply((READ, send('{"_id":"3000000","status":"Ok"}')), OK_LINE),
             Reply((send("{" + words + "}"), READ), OK_LINE),  # before the request has arrived
@@ -511,22 +508,23 @@ class Answer(Table):
             # Text that can no longer change (1024 bytes, a zero byte, the server closed its
             # side) is decided at once.
             Reply((READ, *parted(cut + " " * 1002 + '"status":"Ok"}', 1024)), OK_LINE),
-            Reply((READ, send('{"result":"Ok"}'), CLOSE), NO_ANSWER_LINE),
-            Reply((READ, send('{"status":"pending"'), HALF), NO_ANSWER_LINE),
-            Reply((READ, send(" " * (1025 - len(words)) + words)), NO_ANSWER_LINE),
-            Reply((READ, send("x" * (1 << 20) + "{" + words + "}"), CLOSE), NO_ANSWER_LINE),
-            Reply((READ, send(garbage), pause(0.15), send("\0{" + words + "}")), NO_ANSWER_LINE),
-            Reply((READ, send('{"status":"OK"}')), NO_ANSWER_LINE, waits_out=True),
+            Reply((READ, send('{"result":"Ok"}'), CLOSE), NO_ANSWER_LINE, clock=SPED),
+            Reply((READ, send('{"status":"pending"'), HALF), NO_ANSWER_LINE, clock=SPED),
+            Reply((READ, send(" " * (1025 - len(words)) + words)), NO_ANSWER_LINE, clock=SPED),
+            Reply(
+                (READ, send("x" * (1 << 20) + "{" + words + "}"), CLOSE), NO_ANSWER_LINE, clock=SPED
+            ),
+            Reply((READ, send(garbage), pause(0.15), zero_first), NO_ANSWER_LINE, clock=SPED),
+            # No verdict, the connection open: the wait ends when the five minutes have passed.
+            Reply((READ, send('{"status":"OK"}')), NO_ANSWER_LINE, clock=FAST),
         ]:
-            if row.waits_out and WINE:
+            if WINE and row.clock == FAST:
                 continue
             with self.subTest(script=str(row.script)[:80]):
                 peer = Peer(*row.script)
-                at_once = row.verdict == NO_ANSWER_LINE and not row.waits_out and not WINE
-                clock = FAST if row.waits_out else SPED if at_once else None
-                run = client(peer.port, PLAY, "3", clock)
+                run = client(peer.port, PLAY, "3", None if WINE else row.clock)
                 self.expect_verdict(run, row.verdict, row.least_ms)
-                self.assertLess(run.seconds, 3 if at_once else 30, run.why)
+                self.assertLess(run.seconds, 3 if row.clock == SPED else 30, run.why)
                 self.assertTrue(complete(peer.finish().data) and '"DSK_Play"' in peer.received)
 
     @native_only
@@ -559,40 +557,43 @@ class Answer(Table):
             self.assertRegex(peer.finish().received, sent)
 
 
-# The sim's options, the command, and the client's verdict and least and most time.
-Mode = namedtuple("Mode", "options command verdict least_ms most_seconds", defaults=(100, 5))
+# The sim's options, the command, the client's verdict, the answer the sim logs as sent, the
+# client's clock and its least and most time, and whether Wine's sockets differ from Windows' here.
+fields = "options command verdict logged clock least_ms most_seconds native_only"
+Mode = namedtuple("Mode", fields, defaults=(None, 100, 5, False))
 
 
 class Sim(Table):
     def test_each_answer_mode_gives_the_client_its_outcome(self):
         unknown = '{"type":"DSK_Pause","params":{}}'  # sent as it is; the sim does not know it
+        reset = "   !!! send error 104\n"
         for row in [
-            Mode((), PLAY, OK_LINE),
-            Mode((), unknown, ERROR_LINE),
-            Mode(("--answer", "ok"), unknown, OK_LINE),
-            Mode(("--answer", "error"), PLAY, ERROR_LINE),
-            Mode(("--answer", "none"), PLAY, NO_ANSWER_LINE, most_seconds=30),
-            Mode(("--answer", "close"), PLAY, NO_ANSWER_LINE, least_ms=0, most_seconds=2),
-            Mode(("--answer", "reset", "--delay", "200"), PLAY, "   !!! send error 104\n", 200),
-            Mode(("--split",), PLAY, OK_LINE, least_ms=500),
-            Mode(("--split", "--answer", "error"), PLAY, ERROR_LINE, least_ms=500),
-        ]:
+            Mode("", PLAY, OK_LINE, "Ok"),
+            Mode("", unknown, ERROR_LINE, "Error"),
+            Mode("--answer ok", unknown, OK_LINE, "Ok"),
+            Mode("--answer error", PLAY, ERROR_LINE, "Error"),
+            Mode("--answer none", PLAY, NO_ANSWER_LINE, "", clock=FAST),
+            # The sim's close ends the wait at once: sped up, five minutes would show.
+            Mode(
+                "--answer close", PLAY, NO_ANSWER_LINE, "", clock=SPED, least_ms=0, most_seconds=2
+            ),
             # Wine's recv gives 0 at a reset, where Windows fails with 10054.
-            if WINE and row.options[1:2] in [("none",), ("reset",)]:
+            Mode("--answer reset --delay 200", PLAY, reset, "", least_ms=200, native_only=True),
+            Mode("--split", PLAY, OK_LINE, "Ok", least_ms=500),
+            Mode("--split --answer error", PLAY, ERROR_LINE, "Error", least_ms=500),
+        ]:
+            if WINE and (row.clock == FAST or row.native_only):
                 continue
             with self.subTest(options=row.options, command=row.command):
-                sim = SimProcess(*row.options)
-                # The sim's close ends the wait at once: sped up, five minutes would show.
-                clock = None if WINE else {("none",): FAST, ("close",): SPED}.get(row.options[1:2])
-                run = client(sim.port, row.command, "7", clock)
+                sim = SimProcess(*row.options.split())
+                run = client(sim.port, row.command, "7", None if WINE else row.clock)
                 self.expect_verdict(run, row.verdict, row.least_ms)
-                if clock is None:
+                if WINE or row.clock is None:
                     self.assertTrue(row.least_ms / 1000 <= run.seconds < row.most_seconds, run.why)
                 self.assertEqual(sim.stop(), 0)
-                answer = {OK_LINE: "Ok", ERROR_LINE: "Error"}.get(row.verdict, "")  # as logged
                 status = r'^\{"_id":"7\d{6}","status":"(\w+)".*'
                 logged = [re.sub(status, r"\1", entry["sent"]) for entry in sim.entries]
-                self.assertEqual(logged, [answer], sim.output)
+                self.assertEqual(logged, [row.logged], sim.output)
 
     def test_an_answer_plan_plays_a_mode_a_request_and_a_failing_log_is_told_once(self):
         sim = SimProcess("--answer", "ok,error,none", limits=[(resource.RLIMIT_FSIZE, 2000)])
@@ -600,11 +601,12 @@ class Sim(Table):
             silent.settimeout(15)  # nothing in 10 s: no request, so no turn of the plan
             self.assertEqual(silent.recv(4096), b"")
         too_large = CUE[:-2] + '"clip":"' + "x" * 3000 + '"}}'  # for the log; service goes on
-        plan = [(too_large, OK_LINE), (CUE, ERROR_LINE)] + [(CUE, NO_ANSWER_LINE)] * 2
-        for command, verdict in plan[: 2 if WINE else 4]:
-            run = client(sim.port, command, clock=FAST if verdict == NO_ANSWER_LINE else None)
-            self.expect_verdict(run, verdict)
-        self.assertEqual((sim.stop(), len(sim.entries)), (0, 1 if WINE else 3))
+        plan = [(too_large, OK_LINE, None), (CUE, ERROR_LINE, None)]
+        if not WINE:  # the last mode stays: no answer, the five minutes sped up
+            plan += [(CUE, NO_ANSWER_LINE, FAST)] * 2
+        for command, verdict, clock in plan:
+            self.expect_verdict(client(sim.port, command, clock=clock), verdict)
+        self.assertEqual((sim.stop(), len(sim.entries)), (0, len(plan) - 1))  # the first not logged
         told = [sim.output.count(f"{told} to the log file") for told in ["can't write", "writing"]]
         self.assertEqual(told, [1, 1], sim.output)
         silent = r"\n[\d-]+ [\d:.]+ UTC 127\.0\.0\.1:\d+ sent nothing within 10 s and was closed\n"
