@@ -639,9 +639,8 @@ class Sim(Table):
         eject = b'{"_id":"2000000","params":{"head_id":"2","layer_id":"1"},"type":"DSK_Eject"}'
         with connect() as slow, connect() as chatty:
             slow.sendall(b'{"_id":"1000000","params":{')
-            chatty.sendall(eject)
+            chatty.sendall(eject + b"\n")  # bytes after the request are reported
             self.assertEqual(chatty.recv(4096), b'{"_id":"2000000","status":"Ok"}')
-            chatty.sendall(b"\n")  # bytes after the request are reported
             self.assertTrue(sim.await_output(" sent more bytes after its request\n"), sim.output)
             run = client(sim.port, '{"type":"DSK_Pause\\u0085\\u202e","params":{}}', "3")
             self.expect_verdict(run, ERROR_LINE)  # not a known type
