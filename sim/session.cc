@@ -59,6 +59,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
     Arm(request_deadline_, kRequestTimeLimit, &Session::RequestTimeUp);
     Read();
+    share_.connections.Add(shared_from_this());
   }
 
   bool Collecting() const override {
@@ -75,8 +76,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       share_.log.Write(FormatLogEntry(record_));
     }
     phase_ = Phase::kClosed;
-    for (asio::steady_timer* deadline :
-         {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
+    for (auto* deadline : {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
       deadline->cancel();
     }
     asio::error_code ignored;
@@ -126,11 +126,10 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       return;
     }
     // Room grows by doubling, never past the limit; the budget counts room.
+    const std::size_t held = received_.capacity();
     const std::size_t room =
-        needed <= received_.capacity()
-            ? received_.capacity()
-            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
-    if (!share_.budget.Take(needed, room - received_.capacity())) {
+        needed <= held ? held : std::min(std::max(2 * held, needed), kRequestByteLimit);
+    if (!share_.budget.Take(needed, room - held)) {
       Judge(kOverBudgetReason);
       return;
     }
@@ -146,26 +145,28 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
 
   void PeerClosed() {
     peer_closed_ = true;
-    if (phase_ == Phase::kCollecting && received_.empty()) {
-      std::cout << FormatConnectionLine(record_.peer,
-                                        "closed the connection without sending a request")
-                << std::endl;
-      Stop();
-    } else if (phase_ == Phase::kCollecting) {
-      Judge("the connection ended before the request was complete");
+    if (phase_ == Phase::kCollecting) {
+      EndCollecting("closed the connection without sending a request",
+                    "the connection ended before the request was complete");
     } else if (phase_ == Phase::kAnswered) {
       Stop();
     }
   }
 
-  // A connection that delivered no byte is no request: it takes no turn of
-  // the answer plan, as one that closes without a byte takes none.
   void RequestTimeUp() {
+    EndCollecting(kSilenceNote, kTooSlowReason);
+  }
+
+  // The request was not complete in time, or the client closed: what came is
+  // judged, `incomplete` saying why. A connection that delivered no byte is no
+  // request: it is closed with `silent` told and takes no turn of the answer
+  // plan.
+  void EndCollecting(const std::string& silent, const std::string& incomplete) {
     if (!received_.empty()) {
-      Judge(kTooSlowReason);
+      Judge(incomplete);
       return;
     }
-    std::cout << FormatConnectionLine(record_.peer, kSilenceNote) << std::endl;
+    std::cout << FormatConnectionLine(record_.peer, silent) << std::endl;
     Stop();
   }
 
@@ -173,17 +174,14 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   // complete request. The request bytes are let go here.
   void Judge(const std::string& incomplete) {
     phase_ = Phase::kJudged;
-    request_deadline_.cancel();
     mode_ = share_.plan.Next();
     record_.received_at = std::chrono::system_clock::now();
     record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
     record_.request_bytes = received_.size();
     // Bytes that hold no complete object tell nothing: they are not parsed.
-    record_.verdict = incomplete.empty()
-                          ? CheckRequest(std::string(received_.begin(), received_.end()))
-                          : RequestVerdict{};
-    if (!incomplete.empty()) {
-      record_.verdict.reason = incomplete;
+    record_.verdict.reason = incomplete;
+    if (incomplete.empty()) {
+      record_.verdict = CheckRequest(std::string(received_.begin(), received_.end()));
     }
     record_.answer = AnswerModeName(mode_);
     Release();
@@ -200,13 +198,12 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   void Act() {
-    if (mode_ == AnswerMode::kReset) {
-      // A zero linger time makes the close abortive: the client sees a reset.
-      asio::error_code ignored;
-      socket_.set_option(asio::socket_base::linger(true, 0), ignored);
-    }
     const RequestVerdict& verdict = record_.verdict;
     if (mode_ == AnswerMode::kClose || mode_ == AnswerMode::kReset) {
+      // Lingering for no time makes the close abortive: the client sees a
+      // reset. Without lingering it is the usual close.
+      asio::error_code ignored;
+      socket_.set_option(asio::socket_base::linger(mode_ == AnswerMode::kReset, 0), ignored);
       Stop();
     } else if (mode_ == AnswerMode::kNone) {
       Answered();
@@ -285,9 +282,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
 }  // namespace
 
 void StartSession(tcp::socket socket, SessionShare& share) {
-  const auto session = std::make_shared<Session>(std::move(socket), share);
-  session->Start();
-  share.connections.Add(session);
+  std::make_shared<Session>(std::move(socket), share)->Start();
 }
 
 }  // namespace sim
