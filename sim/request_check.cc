@@ -1,8 +1,8 @@
 #include "sim/request_check.h"
 
-#include <algorithm>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace sim {
 
@@ -11,17 +11,13 @@ namespace {
 using nlohmann::json;
 
 // The command types the client's usage text names, and the one it does not.
-const char* const kKnownTypes[] = {"DSK_Cue",  "DSK_Play",  "DSK_Continue",
-                                   "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
-const char* const kTimedTypes[] = {"DSK_Play", "DSK_Continue", "DSK_Stop", "SCTE_SetMessage"};
+const std::set<std::string> kKnownTypes = {"DSK_Cue",  "DSK_Play",  "DSK_Continue",
+                                           "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
+const std::set<std::string> kTimedTypes = {"DSK_Play", "DSK_Continue", "DSK_Stop",
+                                           "SCTE_SetMessage"};
 
 constexpr long kLayerFactor = 1000000;
 constexpr long kTenthsPerDay = 864000;
-
-template <std::size_t N>
-bool IsOneOf(const std::string& text, const char* const (&names)[N]) {
-  return std::find(std::begin(names), std::end(names), text) != std::end(names);
-}
 
 // The member `name` of `object`, or null when it has none.
 const json* Member(const json& object, const char* name) {
@@ -38,8 +34,7 @@ std::string StringMember(const json& object, const char* name) {
 // Why `text` is not a command identifier, or empty when it is one. The
 // identifier is the layer times a million plus the UTC time of day in tenths.
 std::string IdentifierFault(const std::string& text) {
-  if (text.empty() ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
     return "\"_id\" is not a string of decimal digits";
   }
   if (text.size() > 1 && text[0] == '0') {
@@ -100,14 +95,14 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   }
   const std::string address_fault = params_object ? AddressFault(*params, verdict.layer) : "";
   // The first fault in this order is the reason.
-  return !id_fault.empty()                     ? id_fault
-         : type == nullptr                     ? "\"type\" is missing"
-         : !type->is_string()                  ? "\"type\" is not a string"
-         : !IsOneOf(verdict.type, kKnownTypes) ? "\"type\" is not a known command type"
-         : params == nullptr                   ? "\"params\" is missing"
-         : !params_object                      ? "\"params\" is not an object"
-         : !address_fault.empty()              ? address_fault
-         : IsOneOf(verdict.type, kTimedTypes) && !verdict.time
+  return !id_fault.empty()                      ? id_fault
+         : type == nullptr                      ? "\"type\" is missing"
+         : !type->is_string()                   ? "\"type\" is not a string"
+         : kKnownTypes.count(verdict.type) == 0 ? "\"type\" is not a known command type"
+         : params == nullptr                    ? "\"params\" is missing"
+         : !params_object                       ? "\"params\" is not an object"
+         : !address_fault.empty()               ? address_fault
+         : kTimedTypes.count(verdict.type) > 0 && !verdict.time
              ? "\"params\".\"time\" should be an integer for a timed command"
              : "";
 }
@@ -117,11 +112,8 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
 RequestVerdict CheckRequest(const std::string& request) {
   RequestVerdict verdict;
   const json parsed = json::parse(request, nullptr, false);
-  if (parsed.is_discarded()) {
-    verdict.reason = "the request is not one JSON value";
-    return verdict;
-  }
-  verdict.reason = Examine(parsed, verdict);
+  verdict.reason =
+      parsed.is_discarded() ? "the request is not one JSON value" : Examine(parsed, verdict);
   verdict.accepted = verdict.reason.empty();
   return verdict;
 }
