@@ -1,26 +1,22 @@
 #include "sim/answer_plan.h"
 
 #include <iterator>
-#include <sstream>
 
 namespace sim {
 
 std::string ParseAnswerPlan(const std::string& text, std::vector<AnswerMode>& modes) {
   std::vector<AnswerMode> plan;
-  std::istringstream names(text);
-  for (std::string name; std::getline(names, name, ',');) {
-    const auto known = std::find(std::begin(kAnswerModeNames), std::end(kAnswerModeNames), name);
+  for (std::size_t start = 0, comma = 0; comma != std::string::npos; start = comma + 1) {
+    comma = text.find(',', start);
+    const auto known = std::find(std::begin(kAnswerModeNames), std::end(kAnswerModeNames),
+                                 text.substr(start, comma - start));
     if (known == std::end(kAnswerModeNames)) {
-      plan.clear();
-      break;
+      const std::vector<AnswerMode> all = {AnswerMode::kJudge, AnswerMode::kOk,
+                                           AnswerMode::kError, AnswerMode::kNone,
+                                           AnswerMode::kClose, AnswerMode::kReset};
+      return "each answer must be one of " + AnswerPlanText(all, ", ");
     }
     plan.push_back(static_cast<AnswerMode>(known - std::begin(kAnswerModeNames)));
-  }
-  if (plan.empty() || text.back() == ',') {
-    const std::vector<AnswerMode> all = {AnswerMode::kJudge, AnswerMode::kOk,
-                                         AnswerMode::kError, AnswerMode::kNone,
-                                         AnswerMode::kClose, AnswerMode::kReset};
-    return "each answer must be one of " + AnswerPlanText(all, ", ");
   }
   modes = plan;
   return "";
