@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -25,13 +24,11 @@ std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false
       std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
+  char text[64];
+  std::strftime(text, sizeof text, iso ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", &parts);
   char fraction[16];
   std::snprintf(fraction, sizeof fraction, ".%03ld", milliseconds);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d%s", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, iso ? 'T' : ' ', parts.tm_hour, parts.tm_min,
-                parts.tm_sec, iso ? "Z" : fraction);
-  return text;
+  return iso ? text : text + std::string(fraction);
 }
 
 // A value from the request as it shows on the line: a dash when absent, and
