@@ -68,9 +68,7 @@ int main(int argc, char** argv) {
                  "request in turn, the last for all later requests")
       ->type_name("MODE[,MODE...]")
       ->default_str(sim::AnswerPlanText(options.answers))
-      ->check([&options](const std::string& text) {
-        return sim::ParseAnswerPlan(text, options.answers);
-      });
+      ->check([&options](const auto& text) { return sim::ParseAnswerPlan(text, options.answers); });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
       ->check(CLI::Range(0, sim::kLongestDelayMs))
