@@ -19,9 +19,8 @@ namespace {
 // ISO 8601 in the whole seconds that jq's fromdateiso8601 reads.
 std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false) {
   const auto since_epoch = at.time_since_epoch();
-  const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
-  const long milliseconds = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
+  const std::time_t seconds = since_epoch / std::chrono::seconds(1);
+  const long milliseconds = static_cast<long>(since_epoch / std::chrono::milliseconds(1) % 1000);
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
   char text[64];
@@ -64,11 +63,6 @@ std::string OrDash(const std::string& text) {
   return shown.empty() ? "-" : shown;
 }
 
-// The UTC time in 100-nanosecond units since 1970, the unit of "time".
-std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at) {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count() / 100;
-}
-
 // How far "time" lies ahead of the moment the request was complete, in
 // milliseconds; negative when it lies behind.
 std::string TimeAhead(const RequestRecord& record) {
@@ -76,7 +70,9 @@ std::string TimeAhead(const RequestRecord& record) {
     return "-";
   }
   using Limits = std::numeric_limits<std::int64_t>;
-  const std::int64_t time = *record.verdict.time, now = UnixTime100ns(record.received_at);
+  const std::int64_t time = *record.verdict.time;
+  // In the unit of "time": 100 nanoseconds since 1970 began, UTC.
+  const std::int64_t now = record.received_at.time_since_epoch() / std::chrono::nanoseconds(100);
   // Where the difference would pass the 64-bit range, the two lie so far
   // apart that a double's rounding of each does not show.
   const bool fits = now >= 0 ? time >= Limits::min() + now : time <= Limits::max() + now;
@@ -92,16 +88,12 @@ std::string TimeAhead(const RequestRecord& record) {
 
 std::string FormatRequestLine(const RequestRecord& record) {
   const RequestVerdict& verdict = record.verdict;
-  std::string line = FormatUtc(record.received_at) + " UTC " + record.peer + " layer " +
-                     (verdict.layer > 0 ? std::to_string(verdict.layer) : "-") + " (layer_id " +
-                     OrDash(verdict.layer_id) + ", head_id " + OrDash(verdict.head_id) + ") " +
-                     OrDash(verdict.type) + " _id " + OrDash(verdict.id) + " time ahead " +
-                     TimeAhead(record) + ": " +
-                     (verdict.accepted ? "Ok" : "Error - " + verdict.reason);
-  if (record.answer != "judge") {
-    line += " [answer " + record.answer + "]";
-  }
-  return line;
+  return FormatUtc(record.received_at) + " UTC " + record.peer + " layer " +
+         (verdict.layer > 0 ? std::to_string(verdict.layer) : "-") + " (layer_id " +
+         OrDash(verdict.layer_id) + ", head_id " + OrDash(verdict.head_id) + ") " +
+         OrDash(verdict.type) + " _id " + OrDash(verdict.id) + " time ahead " + TimeAhead(record) +
+         ": " + (verdict.accepted ? "Ok" : "Error - " + verdict.reason) +
+         (record.answer == "judge" ? "" : " [answer " + record.answer + "]");
 }
 
 std::string FormatConnectionLine(const std::string& peer, const std::string& what) {
