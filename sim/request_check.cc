@@ -19,16 +19,10 @@ const std::set<std::string> kTimedTypes = {"DSK_Play", "DSK_Continue", "DSK_Stop
 constexpr long kLayerFactor = 1000000;
 constexpr long kTenthsPerDay = 864000;
 
-// The member `name` of `object`, or null when it has none.
-const json* Member(const json& object, const char* name) {
-  const auto member = object.find(name);
-  return member == object.end() ? nullptr : &*member;
-}
-
 // A string member of `object`, or empty when it is missing or not a string.
 std::string StringMember(const json& object, const char* name) {
-  const json* member = Member(object, name);
-  return member != nullptr && member->is_string() ? member->get<std::string>() : "";
+  const auto member = object.find(name);
+  return member != object.end() && member->is_string() ? member->get<std::string>() : "";
 }
 
 // Why `text` is not a command identifier, or empty when it is one. The
@@ -54,9 +48,9 @@ std::string AddressFault(const json& params, int layer) {
   const std::pair<const char*, std::string> wanted[] = {
       {"layer_id", std::to_string((layer - 1) / 2 + 1)}, {"head_id", layer % 2 == 1 ? "1" : "2"}};
   for (const auto& [name, value] : wanted) {
-    // A member of another type than string is unequal to the string.
-    const json* member = Member(params, name);
-    if (member == nullptr || *member != value) {
+    // A missing member, or one of another type than string, is unequal to
+    // the string.
+    if (params.value(name, json()) != value) {
       return "\"params\".\"" + std::string(name) + "\" should be the string \"" + value +
              "\" for layer " + std::to_string(layer);
     }
@@ -70,24 +64,24 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   if (!request.is_object()) {
     return "the request is not a JSON object";
   }
-  const json* id = Member(request, "_id");
-  const json* type = Member(request, "type");
-  const json* params = Member(request, "params");
-  const std::string id_fault = id == nullptr      ? "\"_id\" is missing"
-                               : !id->is_string() ? "\"_id\" is not a string"
-                                                  : IdentifierFault(id->get<std::string>());
+  const auto id = request.find("_id");
+  const auto type = request.find("type");
+  const auto params = request.find("params");
+  const std::string id_fault = id == request.end() ? "\"_id\" is missing"
+                               : !id->is_string()  ? "\"_id\" is not a string"
+                                                   : IdentifierFault(id->get<std::string>());
   if (id_fault.empty()) {
     verdict.id = id->get<std::string>();
     verdict.layer = static_cast<int>(std::stol(verdict.id) / kLayerFactor);
   }
   verdict.type = StringMember(request, "type");
-  const bool params_object = params != nullptr && params->is_object();
+  const bool params_object = params != request.end() && params->is_object();
   if (params_object) {
     verdict.layer_id = StringMember(*params, "layer_id");
     verdict.head_id = StringMember(*params, "head_id");
-    const json* time = Member(*params, "time");
+    const auto time = params->find("time");
     // Kept only when it fits the signed 64-bit count the client writes.
-    if (time != nullptr && time->is_number_integer() &&
+    if (time != params->end() && time->is_number_integer() &&
         !(time->is_number_unsigned() &&
           time->get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())) {
       verdict.time = time->get<std::int64_t>();
@@ -96,10 +90,10 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   const std::string address_fault = params_object ? AddressFault(*params, verdict.layer) : "";
   // The first fault in this order is the reason.
   return !id_fault.empty()                      ? id_fault
-         : type == nullptr                      ? "\"type\" is missing"
+         : type == request.end()                ? "\"type\" is missing"
          : !type->is_string()                   ? "\"type\" is not a string"
          : kKnownTypes.count(verdict.type) == 0 ? "\"type\" is not a known command type"
-         : params == nullptr                    ? "\"params\" is missing"
+         : params == request.end()              ? "\"params\" is missing"
          : !params_object                       ? "\"params\" is not an object"
          : !address_fault.empty()               ? address_fault
          : kTimedTypes.count(verdict.type) > 0 && !verdict.time
