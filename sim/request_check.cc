@@ -1,6 +1,6 @@
 #include "sim/request_check.h"
 
-#include <limits>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -82,8 +82,7 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
     const auto time = params->find("time");
     // Kept only when it fits the signed 64-bit count the client writes.
     if (time != params->end() && time->is_number_integer() &&
-        !(time->is_number_unsigned() &&
-          time->get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())) {
+        !(time->is_number_unsigned() && time->get<std::uint64_t>() > INT64_MAX)) {
       verdict.time = time->get<std::int64_t>();
     }
   }

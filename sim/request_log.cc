@@ -2,11 +2,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "sim/request_framing.h"
@@ -69,18 +69,16 @@ std::string TimeAhead(const RequestRecord& record) {
   if (!record.verdict.time) {
     return "-";
   }
-  using Limits = std::numeric_limits<std::int64_t>;
   const std::int64_t time = *record.verdict.time;
   // In the unit of "time": 100 nanoseconds since 1970 began, UTC.
   const std::int64_t now = record.received_at.time_since_epoch() / std::chrono::nanoseconds(100);
   // Where the difference would pass the 64-bit range, the two lie so far
   // apart that a double's rounding of each does not show.
-  const bool fits = now >= 0 ? time >= Limits::min() + now : time <= Limits::max() + now;
-  const double ahead_ms = (fits ? static_cast<double>(time - now)
-                                : static_cast<double>(time) - static_cast<double>(now)) /
-                          10000.0;
+  const bool fits = now >= 0 ? time >= INT64_MIN + now : time <= INT64_MAX + now;
+  const double ahead =
+      fits ? static_cast<double>(time - now) : static_cast<double>(time) - static_cast<double>(now);
   char text[64];
-  std::snprintf(text, sizeof text, "%+.1f ms", ahead_ms);
+  std::snprintf(text, sizeof text, "%+.1f ms", ahead / 10000.0);
   return text;
 }
 
