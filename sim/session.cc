@@ -225,11 +225,9 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     writing_ = std::move(piece);
     asio::async_write(socket_, asio::buffer(writing_),
                       [self = shared_from_this()](const asio::error_code& error, std::size_t sent) {
-                        if (self->phase_ != Phase::kJudged) {
-                          return;
-                        }
+                        // Closed meanwhile, it has been logged; stopping again does nothing.
                         self->record_.sent += self->writing_.substr(0, sent);
-                        if (error) {
+                        if (error || self->phase_ == Phase::kClosed) {
                           self->Stop();
                         } else if (self->rest_.empty()) {
                           self->Answered();
