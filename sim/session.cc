@@ -183,7 +183,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     if (incomplete.empty()) {
       record_.verdict = CheckRequest(std::string(received_.begin(), received_.end()));
     }
-    record_.answer = AnswerModeName(mode_);
+    record_.answer = AnswerPlanText({mode_});
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
     Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), &Session::Act);
