@@ -57,7 +57,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
-    Arm(request_deadline_, kRequestTimeLimit, &Session::RequestTimeUp);
+    Arm(request_deadline_, kRequestTimeLimit,
+        [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
     Read();
     share_.connections.Add(shared_from_this());
   }
@@ -88,13 +89,15 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
  private:
   enum class Phase { kCollecting, kJudged, kAnswered, kClosed };
 
-  // `then` runs when the deadline passes in the phase that armed it.
-  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, void (Session::*then)()) {
+  // `then` runs when the deadline passes in the phase that armed it; the
+  // session is held till then.
+  template <typename Then>
+  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, Then then) {
     deadline.expires_after(after);
     deadline.async_wait(
         [self = shared_from_this(), then, armed_in = phase_](const asio::error_code& error) {
           if (!error && self->phase_ == armed_in) {
-            ((*self).*then)();
+            then();
           }
         });
   }
@@ -153,10 +156,6 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     }
   }
 
-  void RequestTimeUp() {
-    EndCollecting(kSilenceNote, kTooSlowReason);
-  }
-
   // The request was not complete in time, or the client closed: what came is
   // judged, `incomplete` saying why. A connection that delivered no byte is no
   // request: it is closed with `silent` told and takes no turn of the answer
@@ -186,7 +185,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     record_.answer = AnswerPlanText({mode_});
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
-    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), &Session::Act);
+    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), [this] { Act(); });
   }
 
   // Once per connection: a client that sends on would fill the output.
@@ -232,13 +231,10 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
                         } else if (self->rest_.empty()) {
                           self->Answered();
                         } else {
-                          self->Arm(self->split_pause_, kSplitPause, &Session::WriteRest);
+                          self->Arm(self->split_pause_, kSplitPause,
+                                    [self] { self->Write(std::exchange(self->rest_, "")); });
                         }
                       });
-  }
-
-  void WriteRest() {
-    Write(std::exchange(rest_, std::string()));
   }
 
   void Answered() {
@@ -249,7 +245,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       return;
     }
     Arm(close_deadline_, mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer,
-        &Session::Stop);
+        [this] { Stop(); });
   }
 
   // Lets the request bytes go: nothing reads them after the judgement.
