@@ -11,10 +11,9 @@ namespace {
 using nlohmann::json;
 
 // The command types the client's usage text names, and the one it does not.
-const std::set<std::string> kKnownTypes = {"DSK_Cue",  "DSK_Play",  "DSK_Continue",
-                                           "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
-const std::set<std::string> kTimedTypes = {"DSK_Play", "DSK_Continue", "DSK_Stop",
-                                           "SCTE_SetMessage"};
+const std::set<std::string> kKnownTypes{"DSK_Cue",  "DSK_Play",  "DSK_Continue",
+                                        "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
+const std::set<std::string> kTimedTypes{"DSK_Play", "DSK_Continue", "DSK_Stop", "SCTE_SetMessage"};
 
 constexpr long kLayerFactor = 1000000;
 constexpr long kTenthsPerDay = 864000;
