@@ -109,9 +109,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
           if (error) {
             self->PeerClosed();
           } else if (self->phase_ != Phase::kClosed) {
-            if (self->phase_ == Phase::kCollecting) {
-              self->Collect(size);
-            } else {
+            const std::size_t taken = self->phase_ == Phase::kCollecting ? self->Collect(size) : 0;
+            if (taken < size) {
               self->ReportBytesAfterRequest();
             }
             self->Read();
@@ -120,30 +119,27 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   // Takes a piece of the request; only the new bytes are scanned for its end.
-  void Collect(std::size_t size) {
+  // Returns how many bytes of the piece the request took: any after them were
+  // sent after a complete request.
+  std::size_t Collect(std::size_t size) {
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
     const std::size_t needed = received_.size() + take;
-    if (needed > kRequestByteLimit) {
-      Judge(kTooLargeReason);
-      return;
-    }
+    const bool too_large = needed > kRequestByteLimit;
     // Room grows by doubling, never past the limit; the budget counts room.
     const std::size_t held = received_.capacity();
     const std::size_t room =
         needed <= held ? held : std::min(std::max(2 * held, needed), kRequestByteLimit);
-    if (!share_.budget.Take(needed, room - held)) {
-      Judge(kOverBudgetReason);
-      return;
+    if (too_large || !share_.budget.Take(needed, room - held)) {
+      Judge(too_large ? kTooLargeReason : kOverBudgetReason);
+      return size;
     }
     received_.reserve(room);
     received_.insert(received_.end(), piece_.data(), piece_.data() + take);
     if (end != std::string::npos) {
       Judge("");
-      if (take < size) {
-        ReportBytesAfterRequest();
-      }
     }
+    return take;
   }
 
   void PeerClosed() {
