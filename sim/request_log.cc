@@ -18,15 +18,14 @@ namespace {
 // "2025-01-23 12:00:00.000" in UTC, or with `iso` "2025-01-23T12:00:00Z":
 // ISO 8601 in the whole seconds that jq's fromdateiso8601 reads.
 std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false) {
-  const auto since_epoch = at.time_since_epoch();
-  const std::time_t seconds = since_epoch / std::chrono::seconds(1);
-  const long milliseconds = static_cast<long>(since_epoch / std::chrono::milliseconds(1) % 1000);
+  const std::time_t seconds = at.time_since_epoch() / std::chrono::seconds(1);
+  const long ms = static_cast<long>(at.time_since_epoch() / std::chrono::milliseconds(1) % 1000);
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
   char text[64];
   std::strftime(text, sizeof text, iso ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", &parts);
   char fraction[16];
-  std::snprintf(fraction, sizeof fraction, ".%03ld", milliseconds);
+  std::snprintf(fraction, sizeof fraction, ".%03ld", ms);
   return iso ? text : text + std::string(fraction);
 }
 
