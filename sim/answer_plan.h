@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,16 +16,36 @@ enum class AnswerMode { kJudge, kOk, kError, kNone, kClose, kReset };
 // order of the enumeration.
 constexpr const char* kAnswerModeNames[] = {"judge", "ok", "error", "none", "close", "reset"};
 
-inline const char* AnswerModeName(AnswerMode mode) {
-  return kAnswerModeNames[static_cast<std::size_t>(mode)];
+// The modes as the command line spells them: "judge,error"; one mode alone,
+// its name.
+inline std::string AnswerPlanText(const std::vector<AnswerMode>& modes,
+                                  const char* separator = ",") {
+  std::string text;
+  for (const AnswerMode mode : modes) {
+    text += (text.empty() ? "" : separator) + std::string(kAnswerModeNames[static_cast<int>(mode)]);
+  }
+  return text;
 }
 
 // Reads "MODE[,MODE...]" into `modes`; the message tells what is wrong, empty
 // when nothing is.
-std::string ParseAnswerPlan(const std::string& text, std::vector<AnswerMode>& modes);
-
-// The modes as the command line spells them: "judge,error".
-std::string AnswerPlanText(const std::vector<AnswerMode>& modes, const char* separator = ",");
+inline std::string ParseAnswerPlan(const std::string& text, std::vector<AnswerMode>& modes) {
+  std::vector<AnswerMode> plan;
+  for (std::size_t start = 0, comma = 0; comma != std::string::npos; start = comma + 1) {
+    comma = text.find(',', start);
+    const auto known = std::find(std::begin(kAnswerModeNames), std::end(kAnswerModeNames),
+                                 text.substr(start, comma - start));
+    if (known == std::end(kAnswerModeNames)) {
+      const std::vector<AnswerMode> all = {AnswerMode::kJudge, AnswerMode::kOk,
+                                           AnswerMode::kError, AnswerMode::kNone,
+                                           AnswerMode::kClose, AnswerMode::kReset};
+      return "each answer must be one of " + AnswerPlanText(all, ", ");
+    }
+    plan.push_back(static_cast<AnswerMode>(known - std::begin(kAnswerModeNames)));
+  }
+  modes = plan;
+  return "";
+}
 
 // The modes played in turn, one per request judged; the last stays for the
 // rest.

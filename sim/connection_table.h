@@ -43,9 +43,8 @@ class ConnectionTable {
     const auto newest = std::prev(open_.end());
     const auto oldest =
         std::find_if(open_.begin(), newest, [](const auto& open) { return open->Collecting(); });
-    // Held here while it stops: stopping takes it off the table.
-    const std::shared_ptr<Connection> leaving = oldest == newest ? open_.front() : *oldest;
-    leaving->Stop();
+    // A copy, held while it stops: stopping takes it off the table.
+    std::shared_ptr<Connection>(oldest == newest ? open_.front() : *oldest)->Stop();
   }
 
   void Remove(const Connection* connection) {
@@ -59,8 +58,7 @@ class ConnectionTable {
 
   void StopAll() {
     // A copy, held while they stop: stopping takes each off the table.
-    const std::list<std::shared_ptr<Connection>> open = open_;
-    for (const auto& connection : open) {
+    for (const auto& connection : std::list(open_)) {
       connection->Stop();
     }
   }

@@ -29,11 +29,11 @@ constexpr std::size_t kDeepestLoggedNesting = 512;
 // The longest --delay, in milliseconds: an hour.
 constexpr int kLongestDelayMs = 3600000;
 
-inline const std::string kTooSlowReason =
-    "no complete JSON value arrived within " + std::to_string(kRequestTimeLimit.count()) + " s";
+// The request time limit as the texts name it.
+inline const std::string kTimeLimitText = std::to_string(kRequestTimeLimit.count()) + " s";
+inline const std::string kTooSlowReason = "no complete JSON value arrived within " + kTimeLimitText;
 // A connection that sent nothing in that time is no request; it is closed.
-inline const std::string kSilenceNote =
-    "sent nothing within " + std::to_string(kRequestTimeLimit.count()) + " s and was closed";
+inline const std::string kSilenceNote = "sent nothing within " + kTimeLimitText + " and was closed";
 inline const std::string kTooLargeReason =
     "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
 inline const std::string kOverBudgetReason = "the sim holds " +

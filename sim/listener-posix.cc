@@ -12,14 +12,14 @@ std::size_t ConnectionCap() {
   // room to spare.
   constexpr rlim_t kDescriptorHeadroom = 16;
   rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
     return kMostConnections;
   }
-  if (limit.rlim_cur <= kDescriptorHeadroom) {
-    return 1;
-  }
-  return static_cast<std::size_t>(
-      std::min<rlim_t>(limit.rlim_cur - kDescriptorHeadroom, kMostConnections));
+  // At least one, however low the limit; no limit (RLIM_INFINITY) gives the
+  // most.
+  const rlim_t usable = std::clamp<rlim_t>(limit.rlim_cur, kDescriptorHeadroom + 1,
+                                           kDescriptorHeadroom + kMostConnections);
+  return static_cast<std::size_t>(usable - kDescriptorHeadroom);
 }
 
 void ClaimAddress(asio::ip::tcp::acceptor& listener, asio::error_code& error) {

@@ -10,9 +10,8 @@ std::size_t ConnectionCap() {
 void ClaimAddress(asio::ip::tcp::acceptor& listener, asio::error_code& error) {
   // Windows lets a second socket with SO_REUSEADDR share a listening port
   // without a word; exclusive use makes the second bind fail.
-  using exclusive_address_use =
-      asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
-  listener.set_option(exclusive_address_use(true), error);
+  listener.set_option(asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>(true),
+                      error);
 }
 
 bool IsPortInUse(const asio::error_code& error) {

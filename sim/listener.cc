@@ -17,10 +17,8 @@ asio::error_code Listen(asio::ip::tcp::acceptor& listener,
   std::uniform_int_distribution<unsigned short> free_ports(kLowestFreePort, kHighestFreePort);
   asio::error_code error;
   for (int tries = 1;; ++tries) {
-    asio::ip::tcp::endpoint where = endpoint;
-    if (endpoint.port() == 0) {
-      where.port(free_ports(random));
-    }
+    const asio::ip::tcp::endpoint where(
+        endpoint.address(), endpoint.port() == 0 ? free_ports(random) : endpoint.port());
     listener.open(where.protocol(), error);
     if (!error) {
       ClaimAddress(listener, error);
@@ -34,8 +32,8 @@ asio::error_code Listen(asio::ip::tcp::acceptor& listener,
     if (!error || endpoint.port() != 0 || !IsPortInUse(error) || tries == kFreePortTries) {
       return error;
     }
-    asio::error_code ignored;
-    listener.close(ignored);
+    // The next try opens it anew and sets the error afresh.
+    listener.close(error);
   }
 }
 

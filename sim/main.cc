@@ -57,22 +57,18 @@ int main(int argc, char** argv) {
   // As with most tools, an option given twice takes its last value.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 
-  std::string listen = options.address + ":" + std::to_string(options.port);
-  app.add_option("--listen", listen, "Address and port to listen on; port 0: any free port")
+  app.add_option("--listen", "Address and port to listen on; port 0: a free port in 20000..55555")
       ->type_name("ADDR:PORT")
-      ->capture_default_str()
+      ->default_str(options.address + ":" + std::to_string(options.port))
       ->check([&options](const std::string& text) { return ParseListenAddress(text, options); });
-  std::string answer = "judge";
-  app.add_option("--answer", answer,
+  app.add_option("--answer",
                  "judge: Ok, or Error with the reason, by the request's checks; ok, error: that "
                  "answer whatever the request; none: no answer; close: close without answering; "
                  "reset: reset the connection. A list such as ok,error,none plays one per "
                  "request in turn, the last for all later requests")
       ->type_name("MODE[,MODE...]")
-      ->capture_default_str()
-      ->check([&options](const std::string& text) {
-        return sim::ParseAnswerPlan(text, options.answers);
-      });
+      ->default_str(sim::AnswerPlanText(options.answers))
+      ->check([&options](const auto& text) { return sim::ParseAnswerPlan(text, options.answers); });
   app.add_option("--delay", options.delay_ms, "Milliseconds between request and answer")
       ->type_name("MS")
       ->check(CLI::Range(0, sim::kLongestDelayMs))

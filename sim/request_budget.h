@@ -14,11 +14,9 @@ class RequestBudget {
   // Takes `more` bytes of room for a request that then needs `needed` bytes;
   // false, and nothing taken, when that would go over the budget.
   bool Take(std::size_t needed, std::size_t more) {
-    if (needed > kFreeRequestBytes && held_ + more > kHeldRequestBudget) {
-      return false;
-    }
-    held_ += more;
-    return true;
+    const bool taken = needed <= kFreeRequestBytes || held_ + more <= kHeldRequestBudget;
+    held_ += taken ? more : 0;
+    return taken;
   }
 
   void GiveBack(std::size_t room) {

@@ -1,8 +1,8 @@
 #include "sim/request_check.h"
 
-#include <algorithm>
-#include <limits>
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <set>
 
 namespace sim {
 
@@ -11,35 +11,23 @@ namespace {
 using nlohmann::json;
 
 // The command types the client's usage text names, and the one it does not.
-const char* const kKnownTypes[] = {"DSK_Cue",  "DSK_Play",  "DSK_Continue",
-                                   "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
-const char* const kTimedTypes[] = {"DSK_Play", "DSK_Continue", "DSK_Stop", "SCTE_SetMessage"};
+const std::set<std::string> kKnownTypes{"DSK_Cue",  "DSK_Play",  "DSK_Continue",
+                                        "DSK_Stop", "DSK_Eject", "SCTE_SetMessage"};
+const std::set<std::string> kTimedTypes{"DSK_Play", "DSK_Continue", "DSK_Stop", "SCTE_SetMessage"};
 
 constexpr long kLayerFactor = 1000000;
 constexpr long kTenthsPerDay = 864000;
 
-template <std::size_t N>
-bool IsOneOf(const std::string& text, const char* const (&names)[N]) {
-  return std::find(std::begin(names), std::end(names), text) != std::end(names);
-}
-
-// The member `name` of `object`, or null when it has none.
-const json* Member(const json& object, const char* name) {
-  const auto member = object.find(name);
-  return member == object.end() ? nullptr : &*member;
-}
-
 // A string member of `object`, or empty when it is missing or not a string.
 std::string StringMember(const json& object, const char* name) {
-  const json* member = Member(object, name);
-  return member != nullptr && member->is_string() ? member->get<std::string>() : "";
+  const auto member = object.find(name);
+  return member != object.end() && member->is_string() ? member->get<std::string>() : "";
 }
 
 // Why `text` is not a command identifier, or empty when it is one. The
 // identifier is the layer times a million plus the UTC time of day in tenths.
 std::string IdentifierFault(const std::string& text) {
-  if (text.empty() ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
     return "\"_id\" is not a string of decimal digits";
   }
   if (text.size() > 1 && text[0] == '0') {
@@ -59,9 +47,9 @@ std::string AddressFault(const json& params, int layer) {
   const std::pair<const char*, std::string> wanted[] = {
       {"layer_id", std::to_string((layer - 1) / 2 + 1)}, {"head_id", layer % 2 == 1 ? "1" : "2"}};
   for (const auto& [name, value] : wanted) {
-    // A member of another type than string is unequal to the string.
-    const json* member = Member(params, name);
-    if (member == nullptr || *member != value) {
+    // A missing member, or one of another type than string, is unequal to
+    // the string.
+    if (params.value(name, json()) != value) {
       return "\"params\".\"" + std::string(name) + "\" should be the string \"" + value +
              "\" for layer " + std::to_string(layer);
     }
@@ -75,39 +63,38 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
   if (!request.is_object()) {
     return "the request is not a JSON object";
   }
-  const json* id = Member(request, "_id");
-  const json* type = Member(request, "type");
-  const json* params = Member(request, "params");
-  const std::string id_fault = id == nullptr      ? "\"_id\" is missing"
-                               : !id->is_string() ? "\"_id\" is not a string"
-                                                  : IdentifierFault(id->get<std::string>());
+  const auto id = request.find("_id");
+  const auto type = request.find("type");
+  const auto params = request.find("params");
+  const std::string id_fault = id == request.end() ? "\"_id\" is missing"
+                               : !id->is_string()  ? "\"_id\" is not a string"
+                                                   : IdentifierFault(id->get<std::string>());
   if (id_fault.empty()) {
     verdict.id = id->get<std::string>();
     verdict.layer = static_cast<int>(std::stol(verdict.id) / kLayerFactor);
   }
   verdict.type = StringMember(request, "type");
-  const bool params_object = params != nullptr && params->is_object();
+  const bool params_object = params != request.end() && params->is_object();
   if (params_object) {
     verdict.layer_id = StringMember(*params, "layer_id");
     verdict.head_id = StringMember(*params, "head_id");
-    const json* time = Member(*params, "time");
+    const auto time = params->find("time");
     // Kept only when it fits the signed 64-bit count the client writes.
-    if (time != nullptr && time->is_number_integer() &&
-        !(time->is_number_unsigned() &&
-          time->get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())) {
+    if (time != params->end() && time->is_number_integer() &&
+        !(time->is_number_unsigned() && time->get<std::uint64_t>() > INT64_MAX)) {
       verdict.time = time->get<std::int64_t>();
     }
   }
   const std::string address_fault = params_object ? AddressFault(*params, verdict.layer) : "";
   // The first fault in this order is the reason.
-  return !id_fault.empty()                     ? id_fault
-         : type == nullptr                     ? "\"type\" is missing"
-         : !type->is_string()                  ? "\"type\" is not a string"
-         : !IsOneOf(verdict.type, kKnownTypes) ? "\"type\" is not a known command type"
-         : params == nullptr                   ? "\"params\" is missing"
-         : !params_object                      ? "\"params\" is not an object"
-         : !address_fault.empty()              ? address_fault
-         : IsOneOf(verdict.type, kTimedTypes) && !verdict.time
+  return !id_fault.empty()                      ? id_fault
+         : type == request.end()                ? "\"type\" is missing"
+         : !type->is_string()                   ? "\"type\" is not a string"
+         : kKnownTypes.count(verdict.type) == 0 ? "\"type\" is not a known command type"
+         : params == request.end()              ? "\"params\" is missing"
+         : !params_object                       ? "\"params\" is not an object"
+         : !address_fault.empty()               ? address_fault
+         : kTimedTypes.count(verdict.type) > 0 && !verdict.time
              ? "\"params\".\"time\" should be an integer for a timed command"
              : "";
 }
@@ -117,11 +104,8 @@ std::string Examine(const json& request, RequestVerdict& verdict) {
 RequestVerdict CheckRequest(const std::string& request) {
   RequestVerdict verdict;
   const json parsed = json::parse(request, nullptr, false);
-  if (parsed.is_discarded()) {
-    verdict.reason = "the request is not one JSON value";
-    return verdict;
-  }
-  verdict.reason = Examine(parsed, verdict);
+  verdict.reason =
+      parsed.is_discarded() ? "the request is not one JSON value" : Examine(parsed, verdict);
   verdict.accepted = verdict.reason.empty();
   return verdict;
 }

@@ -21,14 +21,11 @@ struct RequestScan {
 inline std::size_t FindRequestEnd(RequestScan& scan, const char* piece, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) {
     const char c = piece[i];
-    if (scan.in_string) {
-      if (scan.escaped) {
-        scan.escaped = false;
-      } else if (c == '\\') {
-        scan.escaped = true;
-      } else if (c == '"') {
-        scan.in_string = false;
-      }
+    if (scan.escaped) {
+      scan.escaped = false;
+    } else if (scan.in_string) {
+      scan.escaped = c == '\\';
+      scan.in_string = c != '"';
     } else if (c == '"') {
       scan.in_string = true;
     } else if (c == '{' || c == '[') {

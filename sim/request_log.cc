@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
-#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "sim/request_framing.h"
@@ -19,19 +18,15 @@ namespace {
 // "2025-01-23 12:00:00.000" in UTC, or with `iso` "2025-01-23T12:00:00Z":
 // ISO 8601 in the whole seconds that jq's fromdateiso8601 reads.
 std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false) {
-  const auto since_epoch = at.time_since_epoch();
-  const std::time_t seconds = std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count();
-  const long milliseconds = static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count() % 1000);
+  const std::time_t seconds = at.time_since_epoch() / std::chrono::seconds(1);
+  const long ms = static_cast<long>(at.time_since_epoch() / std::chrono::milliseconds(1) % 1000);
   // The sim runs on one thread, so the C library's shared result is safe here.
   const std::tm parts = *std::gmtime(&seconds);
-  char fraction[16];
-  std::snprintf(fraction, sizeof fraction, ".%03ld", milliseconds);
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d%s", parts.tm_year + 1900,
-                parts.tm_mon + 1, parts.tm_mday, iso ? 'T' : ' ', parts.tm_hour, parts.tm_min,
-                parts.tm_sec, iso ? "Z" : fraction);
-  return text;
+  std::strftime(text, sizeof text, iso ? "%Y-%m-%dT%H:%M:%SZ" : "%Y-%m-%d %H:%M:%S", &parts);
+  char fraction[16];
+  std::snprintf(fraction, sizeof fraction, ".%03ld", ms);
+  return iso ? text : text + std::string(fraction);
 }
 
 // A value from the request as it shows on the line: a dash when absent, and
@@ -67,27 +62,22 @@ std::string OrDash(const std::string& text) {
   return shown.empty() ? "-" : shown;
 }
 
-// The UTC time in 100-nanosecond units since 1970, the unit of "time".
-std::int64_t UnixTime100ns(std::chrono::system_clock::time_point at) {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count() / 100;
-}
-
 // How far "time" lies ahead of the moment the request was complete, in
 // milliseconds; negative when it lies behind.
 std::string TimeAhead(const RequestRecord& record) {
   if (!record.verdict.time) {
     return "-";
   }
-  using Limits = std::numeric_limits<std::int64_t>;
-  const std::int64_t time = *record.verdict.time, now = UnixTime100ns(record.received_at);
+  const std::int64_t time = *record.verdict.time;
+  // In the unit of "time": 100 nanoseconds since 1970 began, UTC.
+  const std::int64_t now = record.received_at.time_since_epoch() / std::chrono::nanoseconds(100);
   // Where the difference would pass the 64-bit range, the two lie so far
   // apart that a double's rounding of each does not show.
-  const bool fits = now >= 0 ? time >= Limits::min() + now : time <= Limits::max() + now;
-  const double ahead_ms = (fits ? static_cast<double>(time - now)
-                                : static_cast<double>(time) - static_cast<double>(now)) /
-                          10000.0;
+  const bool fits = now >= 0 ? time >= INT64_MIN + now : time <= INT64_MAX + now;
+  const double ahead =
+      fits ? static_cast<double>(time - now) : static_cast<double>(time) - static_cast<double>(now);
   char text[64];
-  std::snprintf(text, sizeof text, "%+.1f ms", ahead_ms);
+  std::snprintf(text, sizeof text, "%+.1f ms", ahead / 10000.0);
   return text;
 }
 
@@ -95,16 +85,12 @@ std::string TimeAhead(const RequestRecord& record) {
 
 std::string FormatRequestLine(const RequestRecord& record) {
   const RequestVerdict& verdict = record.verdict;
-  std::string line = FormatUtc(record.received_at) + " UTC " + record.peer + " layer " +
-                     (verdict.layer > 0 ? std::to_string(verdict.layer) : "-") + " (layer_id " +
-                     OrDash(verdict.layer_id) + ", head_id " + OrDash(verdict.head_id) + ") " +
-                     OrDash(verdict.type) + " _id " + OrDash(verdict.id) + " time ahead " +
-                     TimeAhead(record) + ": " +
-                     (verdict.accepted ? "Ok" : "Error - " + verdict.reason);
-  if (record.answer != "judge") {
-    line += " [answer " + record.answer + "]";
-  }
-  return line;
+  return FormatUtc(record.received_at) + " UTC " + record.peer + " layer " +
+         (verdict.layer > 0 ? std::to_string(verdict.layer) : "-") + " (layer_id " +
+         OrDash(verdict.layer_id) + ", head_id " + OrDash(verdict.head_id) + ") " +
+         OrDash(verdict.type) + " _id " + OrDash(verdict.id) + " time ahead " + TimeAhead(record) +
+         ": " + (verdict.accepted ? "Ok" : "Error - " + verdict.reason) +
+         (record.answer == "judge" ? "" : " [answer " + record.answer + "]");
 }
 
 std::string FormatConnectionLine(const std::string& peer, const std::string& what) {

@@ -49,27 +49,21 @@ void Accept(Acceptor& acceptor, SessionShare& share) {
         }
         acceptor.retry.expires_after(acceptor.pause);
         acceptor.pause = std::min(2 * acceptor.pause, kLongestAcceptRetryPause);
-        acceptor.retry.async_wait([&acceptor, &share](const asio::error_code& wait_error) {
-          if (!wait_error) {
-            Accept(acceptor, share);
-          }
-        });
+        // Nothing cancels the wait: it ends only when the pause has passed.
+        acceptor.retry.async_wait(
+            [&acceptor, &share](const asio::error_code&) { Accept(acceptor, share); });
       });
 }
 
 }  // namespace
 
 int RunServer(const ServerOptions& options) {
-  RequestLog log;
-  if (!options.log_path.empty() && !log.Open(options.log_path)) {
+  SessionShare share{options, ConnectionTable(ConnectionCap()), {}, {options.answers}, {}};
+  if (!options.log_path.empty() && !share.log.Open(options.log_path)) {
     return 1;
   }
 
   asio::io_context io;
-  ConnectionTable connections(ConnectionCap());
-  RequestBudget budget;
-  AnswerPlan plan{options.answers};
-  SessionShare share{options, connections, budget, plan, log};
   Acceptor acceptor{tcp::acceptor(io), asio::steady_timer(io)};
   // The command line has made sure the address is one.
   const tcp::endpoint endpoint(asio::ip::make_address(options.address), options.port);
@@ -88,15 +82,12 @@ int RunServer(const ServerOptions& options) {
   }
 
   asio::signal_set stop_signals(io, SIGINT, SIGTERM);
-  stop_signals.async_wait([&](const asio::error_code& wait_error, int signal_number) {
-    if (!wait_error) {
-      // Judged requests still waiting for their answer are logged as such.
-      connections.StopAll();
-      std::cout << "larkwire-sim: stopped by signal " << signal_number << std::endl;
-      asio::error_code ignored;
-      acceptor.socket.close(ignored);
-      io.stop();
-    }
+  // Nothing cancels the wait: it ends only with a signal.
+  stop_signals.async_wait([&](const asio::error_code&, int signal_number) {
+    // Judged requests still waiting for their answer are logged as such.
+    share.connections.StopAll();
+    std::cout << "larkwire-sim: stopped by signal " << signal_number << std::endl;
+    io.stop();
   });
 
   std::cout << "larkwire-sim: listening on " << options.address << ":"

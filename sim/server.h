@@ -25,13 +25,14 @@ struct ServerOptions {
 // process exit status.
 int RunServer(const ServerOptions& options);
 
-// What every session shares, each part with an owner of its own.
+// The server's parts every session shares, each the one owner of what it
+// holds.
 struct SessionShare {
   const ServerOptions& options;
-  ConnectionTable& connections;
-  RequestBudget& budget;
-  AnswerPlan& plan;
-  RequestLog& log;
+  ConnectionTable connections;
+  RequestBudget budget;
+  AnswerPlan plan;
+  RequestLog log;
 };
 
 // Serves one accepted connection by the protocol until it closes

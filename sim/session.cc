@@ -57,8 +57,10 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
-    Arm(request_deadline_, kRequestTimeLimit, &Session::RequestTimeUp);
+    Arm(request_deadline_, kRequestTimeLimit,
+        [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
     Read();
+    share_.connections.Add(shared_from_this());
   }
 
   bool Collecting() const override {
@@ -75,8 +77,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       share_.log.Write(FormatLogEntry(record_));
     }
     phase_ = Phase::kClosed;
-    for (asio::steady_timer* deadline :
-         {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
+    for (auto* deadline : {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
       deadline->cancel();
     }
     asio::error_code ignored;
@@ -88,13 +89,15 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
  private:
   enum class Phase { kCollecting, kJudged, kAnswered, kClosed };
 
-  // `then` runs when the deadline passes in the phase that armed it.
-  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, void (Session::*then)()) {
+  // `then` runs when the deadline passes in the phase that armed it; the
+  // session is held till then.
+  template <typename Then>
+  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, Then then) {
     deadline.expires_after(after);
     deadline.async_wait(
         [self = shared_from_this(), then, armed_in = phase_](const asio::error_code& error) {
           if (!error && self->phase_ == armed_in) {
-            ((*self).*then)();
+            then();
           }
         });
   }
@@ -106,9 +109,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
           if (error) {
             self->PeerClosed();
           } else if (self->phase_ != Phase::kClosed) {
-            if (self->phase_ == Phase::kCollecting) {
-              self->Collect(size);
-            } else {
+            const std::size_t taken = self->phase_ == Phase::kCollecting ? self->Collect(size) : 0;
+            if (taken < size) {
               self->ReportBytesAfterRequest();
             }
             self->Read();
@@ -117,55 +119,49 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   // Takes a piece of the request; only the new bytes are scanned for its end.
-  void Collect(std::size_t size) {
+  // Returns how many bytes of the piece the request took: any after them were
+  // sent after a complete request.
+  std::size_t Collect(std::size_t size) {
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
     const std::size_t needed = received_.size() + take;
-    if (needed > kRequestByteLimit) {
-      Judge(kTooLargeReason);
-      return;
-    }
+    const bool too_large = needed > kRequestByteLimit;
     // Room grows by doubling, never past the limit; the budget counts room.
+    const std::size_t held = received_.capacity();
     const std::size_t room =
-        needed <= received_.capacity()
-            ? received_.capacity()
-            : std::min(std::max(2 * received_.capacity(), needed), kRequestByteLimit);
-    if (!share_.budget.Take(needed, room - received_.capacity())) {
-      Judge(kOverBudgetReason);
-      return;
+        needed <= held ? held : std::min(std::max(2 * held, needed), kRequestByteLimit);
+    if (too_large || !share_.budget.Take(needed, room - held)) {
+      Judge(too_large ? kTooLargeReason : kOverBudgetReason);
+      return size;
     }
     received_.reserve(room);
     received_.insert(received_.end(), piece_.data(), piece_.data() + take);
     if (end != std::string::npos) {
       Judge("");
-      if (take < size) {
-        ReportBytesAfterRequest();
-      }
     }
+    return take;
   }
 
   void PeerClosed() {
     peer_closed_ = true;
-    if (phase_ == Phase::kCollecting && received_.empty()) {
-      std::cout << FormatConnectionLine(record_.peer,
-                                        "closed the connection without sending a request")
-                << std::endl;
-      Stop();
-    } else if (phase_ == Phase::kCollecting) {
-      Judge("the connection ended before the request was complete");
+    if (phase_ == Phase::kCollecting) {
+      EndCollecting("closed the connection without sending a request",
+                    "the connection ended before the request was complete");
     } else if (phase_ == Phase::kAnswered) {
       Stop();
     }
   }
 
-  // A connection that delivered no byte is no request: it takes no turn of
-  // the answer plan, as one that closes without a byte takes none.
-  void RequestTimeUp() {
+  // The request was not complete in time, or the client closed: what came is
+  // judged, `incomplete` saying why. A connection that delivered no byte is no
+  // request: it is closed with `silent` told and takes no turn of the answer
+  // plan.
+  void EndCollecting(const std::string& silent, const std::string& incomplete) {
     if (!received_.empty()) {
-      Judge(kTooSlowReason);
+      Judge(incomplete);
       return;
     }
-    std::cout << FormatConnectionLine(record_.peer, kSilenceNote) << std::endl;
+    std::cout << FormatConnectionLine(record_.peer, silent) << std::endl;
     Stop();
   }
 
@@ -173,22 +169,19 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   // complete request. The request bytes are let go here.
   void Judge(const std::string& incomplete) {
     phase_ = Phase::kJudged;
-    request_deadline_.cancel();
     mode_ = share_.plan.Next();
     record_.received_at = std::chrono::system_clock::now();
     record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
     record_.request_bytes = received_.size();
     // Bytes that hold no complete object tell nothing: they are not parsed.
-    record_.verdict = incomplete.empty()
-                          ? CheckRequest(std::string(received_.begin(), received_.end()))
-                          : RequestVerdict{};
-    if (!incomplete.empty()) {
-      record_.verdict.reason = incomplete;
+    record_.verdict.reason = incomplete;
+    if (incomplete.empty()) {
+      record_.verdict = CheckRequest(std::string(received_.begin(), received_.end()));
     }
-    record_.answer = AnswerModeName(mode_);
+    record_.answer = AnswerPlanText({mode_});
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
-    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), &Session::Act);
+    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), [this] { Act(); });
   }
 
   // Once per connection: a client that sends on would fill the output.
@@ -200,13 +193,12 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   void Act() {
-    if (mode_ == AnswerMode::kReset) {
-      // A zero linger time makes the close abortive: the client sees a reset.
-      asio::error_code ignored;
-      socket_.set_option(asio::socket_base::linger(true, 0), ignored);
-    }
     const RequestVerdict& verdict = record_.verdict;
     if (mode_ == AnswerMode::kClose || mode_ == AnswerMode::kReset) {
+      // Lingering for no time makes the close abortive: the client sees a
+      // reset. Without lingering it is the usual close.
+      asio::error_code ignored;
+      socket_.set_option(asio::socket_base::linger(mode_ == AnswerMode::kReset, 0), ignored);
       Stop();
     } else if (mode_ == AnswerMode::kNone) {
       Answered();
@@ -228,22 +220,17 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     writing_ = std::move(piece);
     asio::async_write(socket_, asio::buffer(writing_),
                       [self = shared_from_this()](const asio::error_code& error, std::size_t sent) {
-                        if (self->phase_ != Phase::kJudged) {
-                          return;
-                        }
+                        // Closed meanwhile, it has been logged; stopping again does nothing.
                         self->record_.sent += self->writing_.substr(0, sent);
-                        if (error) {
+                        if (error || self->phase_ == Phase::kClosed) {
                           self->Stop();
                         } else if (self->rest_.empty()) {
                           self->Answered();
                         } else {
-                          self->Arm(self->split_pause_, kSplitPause, &Session::WriteRest);
+                          self->Arm(self->split_pause_, kSplitPause,
+                                    [self] { self->Write(std::exchange(self->rest_, "")); });
                         }
                       });
-  }
-
-  void WriteRest() {
-    Write(std::exchange(rest_, std::string()));
   }
 
   void Answered() {
@@ -254,7 +241,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       return;
     }
     Arm(close_deadline_, mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer,
-        &Session::Stop);
+        [this] { Stop(); });
   }
 
   // Lets the request bytes go: nothing reads them after the judgement.
@@ -285,9 +272,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
 }  // namespace
 
 void StartSession(tcp::socket socket, SessionShare& share) {
-  const auto session = std::make_shared<Session>(std::move(socket), share);
-  session->Start();
-  share.connections.Add(session);
+  std::make_shared<Session>(std::move(socket), share)->Start();
 }
 
 }  // namespace sim
