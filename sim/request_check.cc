@@ -111,7 +111,7 @@ RequestVerdict CheckRequest(const std::string& request) {
 }
 
 std::string EncodeAnswer(const std::string& id, bool ok, const std::string& message) {
-  // Member order as the server writes it; the client only looks for words.
+  // Member order as the server writes it; the client reads the root "status".
   nlohmann::ordered_json answer = {{"_id", id}, {"status", ok ? "Ok" : "Error"}};
   if (!ok) {
     answer["message"] = message;
