@@ -68,22 +68,29 @@ wine cmd /c exit 0
 
 python3 e2e/larkwire_e2e.py --wine "$client" build/sim/larkwire-sim
 
+# Runs the given Larkwire.exe under Wine against the sim started last, with
+# examples/DskPlay.json on layer 1; fails unless it ends with 0 and the sim
+# judged its request Ok.
+expect_judged_ok() {
+  local status=0 judged=$' layer 1 \\(layer_id 1, head_id 1\\) DSK_Play _id [0-9]+ .*: Ok\r?$'
+  wine "$1" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+  # The sim writes its line once the answer is out, maybe after the client ended.
+  for _ in $(seq 50); do
+    grep -qE "$judged" "$scratch/sim.log" && break
+    sleep 0.1
+  done
+  if [ "$status" -ne 0 ] || ! grep -qE "$judged" "$scratch/sim.log"; then
+    cat "$scratch/sim.log"
+    echo "$1 ended with $status, and the sim judged no request of it Ok" >&2
+    exit 1
+  fi
+}
+
 # larkwire-sim.exe under Wine judges a request of Larkwire.exe under Wine.
 sim_command=(wine "$sim")
 start_sim
 sim_command=(build/sim/larkwire-sim)
-status=0
-wine "$client" 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
-# The sim writes its line once the answer is out, maybe after the client ended.
-for _ in $(seq 50); do
-  grep -qE " DSK_Play _id [0-9]+ .*: Ok" "$scratch/sim.log" && break
-  sleep 0.1
-done
-cat "$scratch/sim.log"
-if [ "$status" -ne 0 ] || ! grep -qE " layer 1 \(layer_id 1, head_id 1\) DSK_Play _id [0-9]+ .*: Ok" "$scratch/sim.log"; then
-  echo "Larkwire.exe and larkwire-sim.exe did not agree (client status $status)" >&2
-  exit 1
-fi
+expect_judged_ok "$client"
 echo "Larkwire.exe and larkwire-sim.exe: OK"
 
 # examples\branch-on-status.cmd in Wine's Command Prompt, through each of its
@@ -167,18 +174,7 @@ if [ ! -f "$installed/Larkwire.exe" ] || [ ! -f "$installed/examples/branch-on-s
 fi
 expect_installed "$code" "$version"
 start_sim
-status=0
-wine 'C:\Program Files\Larkwire\Larkwire.exe' 127.0.0.1 "$port" 1 examples/DskPlay.json >/dev/null || status=$?
-# The sim writes its line once the answer is out, maybe after the client ended.
-for _ in $(seq 50); do
-  grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log" && break
-  sleep 0.1
-done
-if [ "$status" -ne 0 ] || ! grep -qE " DSK_Play _id [0-9]+ .*: Ok\$" "$scratch/sim.log"; then
-  cat "$scratch/sim.log"
-  echo "the installed Larkwire.exe ended with $status against the sim" >&2
-  exit 1
-fi
+expect_judged_ok 'C:\Program Files\Larkwire\Larkwire.exe'
 wine msiexec /x "$(windows_path "$msi")" /qn
 expect_removed
 expect_unlisted "$code"
