@@ -35,9 +35,9 @@ class ConnectionTable {
       return;
     }
     if (closed_for_room_++ == 0) {
-      std::cerr << "larkwire-sim: " << cap_
-                << " connections open, the most it keeps; the oldest without a complete request "
-                   "are closed to make room for new ones"
+      std::cerr << "larkwire-sim: " << cap_ << (cap_ == 1 ? " connection" : " connections")
+                << " open, the most it keeps; the oldest without a complete request are closed "
+                   "to make room for new ones"
                 << std::endl;
     }
     const auto newest = std::prev(open_.end());
@@ -50,8 +50,9 @@ class ConnectionTable {
   void Remove(const Connection* connection) {
     open_.remove_if([connection](const auto& open) { return open.get() == connection; });
     if (closed_for_room_ > 0 && open_.size() < cap_) {
-      std::cerr << "larkwire-sim: below " << cap_ << " connections again; " << closed_for_room_
-                << " were closed to make room" << std::endl;
+      std::cerr << "larkwire-sim: below " << cap_ << (cap_ == 1 ? " connection" : " connections")
+                << " again; " << closed_for_room_ << (closed_for_room_ == 1 ? " was" : " were")
+                << " closed to make room" << std::endl;
       closed_for_room_ = 0;
     }
   }

@@ -11,7 +11,11 @@ namespace sim {
 
 constexpr std::size_t kMiB = std::size_t{1024} * 1024;
 
-// How long a connection may take to deliver one complete request.
+// How long a connection may take to send the first byte of its request: the
+// client connects before it reads its command file, which may take it five
+// minutes (a pipe from a slow producer). A margin on top.
+constexpr std::chrono::minutes kFirstByteTimeLimit(6);
+// How long a request may take from its first byte to its end.
 constexpr std::chrono::seconds kRequestTimeLimit(10);
 // The most request bytes collected from one connection.
 constexpr std::size_t kRequestByteLimit = 1 * kMiB;
@@ -32,8 +36,9 @@ constexpr int kLongestDelayMs = 3600000;
 // The request time limit as the texts name it.
 inline const std::string kTimeLimitText = std::to_string(kRequestTimeLimit.count()) + " s";
 inline const std::string kTooSlowReason = "no complete JSON value arrived within " + kTimeLimitText;
-// A connection that sent nothing in that time is no request; it is closed.
-inline const std::string kSilenceNote = "sent nothing within " + kTimeLimitText + " and was closed";
+// A connection that sent nothing in its time is no request; it is closed.
+inline const std::string kSilenceNote =
+    "sent nothing within " + std::to_string(kFirstByteTimeLimit.count()) + " min and was closed";
 inline const std::string kTooLargeReason =
     "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
 inline const std::string kOverBudgetReason = "the sim holds " +

@@ -20,8 +20,8 @@ std::string ParseListenAddress(const std::string& text, sim::ServerOptions& opti
   }
   const std::string port = text.substr(colon + 1);
   if (port.empty() || port.size() > 5 ||
-      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 65535) {
-    return "the port must be a number 0..65535 (0: any free port)";
+      port.find_first_not_of("0123456789") != std::string::npos || std::stoi(port) > 55555) {
+    return "the port must be a number 0..55555, the ports larkwire takes (0: any free port)";
   }
   asio::error_code error;
   asio::ip::make_address(text.substr(0, colon), error);
@@ -74,12 +74,15 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, sim::kLongestDelayMs))
       ->transform(CLI::Validator(DecimalDigits, "", ""));
   app.add_flag("--split", options.split,
-               "Send the answer in two pieces with a pause inside the word status");
+               "Send the answer in two pieces with a pause inside the word status")
+      ->disable_flag_override();
   app.add_option("--log", options.log_path,
                  "Append each request with its verdict and the answer sent to FILE as JSON Lines")
       ->type_name("FILE")
       ->check([](const std::string& path) {
-        return path == "-" ? "standard output holds the readable lines; name a file" : "";
+        return path.empty()  ? "name a file"
+               : path == "-" ? "standard output holds the readable lines; name a file"
+                             : "";
       });
 
   try {

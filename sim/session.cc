@@ -29,7 +29,8 @@ constexpr std::chrono::milliseconds kSplitPause(500);
 // One connection, the protocol alone. Its phases, and the deadline that
 // counts in each:
 //
-//   collecting  request_deadline_: the 10 s a request may take.
+//   collecting  request_deadline_: 6 minutes for the first byte, then the
+//       |       10 s a request may take from it.
 //       |  the request complete, too large, over the budget or cut short, or
 //       |  request_deadline_ passed with bytes received: judged, one turn of
 //       |  the answer plan
@@ -57,7 +58,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
-    Arm(request_deadline_, kRequestTimeLimit,
+    Arm(request_deadline_, kFirstByteTimeLimit,
         [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
     Read();
     share_.connections.Add(shared_from_this());
@@ -110,7 +111,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
             self->PeerClosed();
           } else if (self->phase_ != Phase::kClosed) {
             const std::size_t taken = self->phase_ == Phase::kCollecting ? self->Collect(size) : 0;
-            if (taken < size) {
+            // The rest of a request refused before its end is no news.
+            if (taken < size && self->request_ended_) {
               self->ReportBytesAfterRequest();
             }
             self->Read();
@@ -122,8 +124,14 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   // Returns how many bytes of the piece the request took: any after them were
   // sent after a complete request.
   std::size_t Collect(std::size_t size) {
+    if (arrived_ == 0) {
+      // The request has begun: from now on it has the time a request takes.
+      Arm(request_deadline_, kRequestTimeLimit,
+          [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+    }
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
+    arrived_ += take;
     const std::size_t needed = received_.size() + take;
     const bool too_large = needed > kRequestByteLimit;
     // Room grows by doubling, never past the limit; the budget counts room.
@@ -137,6 +145,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     received_.reserve(room);
     received_.insert(received_.end(), piece_.data(), piece_.data() + take);
     if (end != std::string::npos) {
+      request_ended_ = true;
       Judge("");
     }
     return take;
@@ -157,7 +166,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   // request: it is closed with `silent` told and takes no turn of the answer
   // plan.
   void EndCollecting(const std::string& silent, const std::string& incomplete) {
-    if (!received_.empty()) {
+    if (arrived_ > 0) {
       Judge(incomplete);
       return;
     }
@@ -172,7 +181,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     mode_ = share_.plan.Next();
     record_.received_at = std::chrono::system_clock::now();
     record_.request.assign(received_.data(), std::min(received_.size(), kLoggedRequestBytes));
-    record_.request_bytes = received_.size();
+    record_.request_bytes = arrived_;
     // Bytes that hold no complete object tell nothing: they are not parsed.
     record_.verdict.reason = incomplete;
     if (incomplete.empty()) {
@@ -260,6 +269,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   std::array<char, 4096> piece_;
   RequestScan scan_;
   std::vector<char> received_;  // a vector: its room is exactly what is reserved
+  std::size_t arrived_ = 0;     // request bytes that arrived, kept or not
+  bool request_ended_ = false;  // its root object or array closed
   AnswerMode mode_ = AnswerMode::kJudge;
   RequestRecord record_;
   std::string writing_;  // the piece of the answer on its way
