@@ -2,11 +2,16 @@
 
 #include <cstring>
 
+#include "platform/socket.h"
+
 namespace exchange {
 
 namespace {
 
 constexpr std::size_t kNotFound = std::string_view::npos;
+
+// The byte-order mark a UTF-8 writer may put first.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -55,16 +60,16 @@ struct ObjectScan {
   std::size_t end = kNotFound;                  // one past its closing brace, once it has arrived
 };
 
-// Reads the object that begins at the text's first byte, tracking depth,
-// strings and escapes, until its own "status" member decides or the object
-// ends. Among its own members it tells names from values by the colon and
-// comma between them.
-ObjectScan ScanObject(std::string_view text) {
+// Reads the object that begins at `start`, tracking depth, strings and
+// escapes, until its own "status" member decides or the object ends. Among
+// its own members it tells names from values by the colon and comma between
+// them.
+ObjectScan ScanObject(std::string_view text, std::size_t start) {
   enum class Expect { kName, kColon, kValue, kOther };
   Expect expect = Expect::kOther;
   bool named_status = false;
   std::size_t depth = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
+  for (std::size_t at = start; at < text.size(); ++at) {
     const char c = text[at];
     if (c == '"') {
       const std::size_t close = StringEnd(text, at + 1);
@@ -100,57 +105,67 @@ ObjectScan ScanObject(std::string_view text) {
   return {};
 }
 
-AnswerVerdict FinalOr(AnswerVerdict verdict, bool text_is_final) {
+// No verdict yet becomes no answer at all once nothing more can arrive.
+AnswerVerdict NoneUntilFinal(AnswerVerdict verdict, bool text_is_final) {
   return verdict == AnswerVerdict::kNone && text_is_final ? AnswerVerdict::kNoAnswer : verdict;
 }
 
 }  // namespace
 
 AnswerVerdict ClassifyAnswer(std::string_view held_text, bool text_is_final) {
-  std::string_view rest = held_text;
-  bool after_object = false;
+  std::size_t at = held_text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? 3 : 0;
   for (;;) {
-    std::size_t start = 0;
-    while (start < rest.size() && IsBlank(rest[start])) {
-      ++start;
+    while (at < held_text.size() && IsBlank(held_text[at])) {
+      ++at;
     }
-    rest.remove_prefix(start);
-    if (rest.empty()) {
-      return FinalOr(AnswerVerdict::kNone, text_is_final);
+    if (at == held_text.size()) {
+      return NoneUntilFinal(AnswerVerdict::kNone, text_is_final);
     }
-    if (rest.front() != '{') {
-      // Once an object has come, what follows may still be cut short: it is
-      // judged only when nothing more can arrive.
-      if (after_object && !text_is_final) {
-        return AnswerVerdict::kNone;
-      }
-      return FinalOr(WordRule(rest), text_is_final);
+    if (held_text[at] != '{') {
+      return NoneUntilFinal(WordRule(held_text), text_is_final);
     }
-    const ObjectScan object = ScanObject(rest);
+    const ObjectScan object = ScanObject(held_text, at);
     if (object.status != AnswerVerdict::kNone) {
       return object.status;
     }
     if (object.end == kNotFound) {
-      return text_is_final ? FinalOr(WordRule(rest), true) : AnswerVerdict::kNone;
+      return text_is_final ? NoneUntilFinal(WordRule(held_text), true) : AnswerVerdict::kNone;
     }
-    const AnswerVerdict words = WordRule(rest.substr(0, object.end));
+    const AnswerVerdict words = WordRule(held_text.substr(0, object.end));
     if (words != AnswerVerdict::kNone) {
       return words;
     }
-    rest.remove_prefix(object.end);
-    after_object = true;
+    at = object.end;
   }
 }
 
-AnswerVerdict HoldReceived(char (&answer_buffer)[kAnswerCapacity + 1], int& fill, int received) {
-  fill += received;
-  answer_buffer[fill] = '\0';
-  // A zero byte ends the text for good, as a full buffer and a closed
-  // connection do.
-  const std::size_t held = std::strlen(answer_buffer);
-  const bool text_is_final =
-      received == 0 || held < static_cast<std::size_t>(fill) || fill == kAnswerCapacity;
-  return ClassifyAnswer(std::string_view(answer_buffer, held), text_is_final);
+WaitStep TakeReceive(AnswerBuffer& answer, long received, int error) {
+  if (received < 0 && platform::IsConnectionLost(error)) {
+    return WaitStep::kConnectionLost;
+  }
+  if (received < 0 && platform::IsTransientError(error)) {
+    return WaitStep::kGoOn;
+  }
+  answer.fill += received > 0 ? static_cast<int>(received) : 0;
+  // A zero byte ends the text for good, as a full buffer and the end of the
+  // stream do.
+  const std::size_t fill = static_cast<std::size_t>(answer.fill);
+  const void* zero = std::memchr(answer.bytes, '\0', fill);
+  const std::size_t held =
+      zero == nullptr ? fill
+                      : static_cast<std::size_t>(static_cast<const char*>(zero) - answer.bytes);
+  const bool text_is_final = received <= 0 || held < fill || answer.fill == kAnswerCapacity;
+  switch (ClassifyAnswer(std::string_view(answer.bytes, held), text_is_final)) {
+    case AnswerVerdict::kOk:
+      return WaitStep::kOk;
+    case AnswerVerdict::kError:
+      return WaitStep::kError;
+    case AnswerVerdict::kNoAnswer:
+      return WaitStep::kNoAnswer;
+    case AnswerVerdict::kNone:
+      break;
+  }
+  return WaitStep::kGoOn;
 }
 
 bool TimeLimitPassed(std::uint32_t start, std::uint32_t now) {

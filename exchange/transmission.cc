@@ -1,5 +1,6 @@
 #include "exchange/transmission.h"
 
+#include "exchange/answer.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 
@@ -36,39 +37,34 @@ int SendWhole(platform::Socket socket, const std::string& request, std::uint32_t
   return 0;
 }
 
-}  // namespace
-
-bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity + 1]) {
+// Polls the connection for an answer for up to the time limit. True only for an
+// OK verdict; prints its own outcome line either way.
+bool WaitAnswer(platform::Socket socket) {
   const std::uint32_t wait_start = platform::ReadTickCount();
-  int fill = 0;
+  AnswerBuffer answer;
   for (;;) {
     // The pause comes first, so the socket is first looked at after 100 ms.
     platform::SleepMilliseconds(kPollPauseMs);
+    // The room is never 0 here: a full buffer has ended the wait.
     if (platform::IsReadableNow(socket)) {
       const long received =
-          platform::ReceiveSome(socket, answer_buffer + fill, kAnswerCapacity - fill);
-      if (received < 0) {
-        const int error = platform::LastSocketError();
-        if (platform::IsConnectionLost(error)) {
+          platform::ReceiveSome(socket, answer.bytes + answer.fill, kAnswerCapacity - answer.fill);
+      const int error = received < 0 ? platform::LastSocketError() : 0;
+      switch (TakeReceive(answer, received, error)) {
+        case WaitStep::kOk:
+          platform::Print("   OK answer detected.\n");
+          return true;
+        case WaitStep::kError:
+          platform::Print("   ERROR answer detected.\n");
+          return false;
+        case WaitStep::kNoAnswer:
+          platform::Print("%s", kNoAnswerLine);
+          return false;
+        case WaitStep::kConnectionLost:
           platform::Print("   !!! send error %d\n", error);
           return false;
-        }
-      } else {
-        // The room is never 0 here: a full buffer has ended the wait, so 0
-        // bytes means the server has closed its side.
-        switch (HoldReceived(answer_buffer, fill, static_cast<int>(received))) {
-          case AnswerVerdict::kOk:
-            platform::Print("   OK answer detected.\n");
-            return true;
-          case AnswerVerdict::kError:
-            platform::Print("   ERROR answer detected.\n");
-            return false;
-          case AnswerVerdict::kNoAnswer:
-            platform::Print("%s", kNoAnswerLine);
-            return false;
-          case AnswerVerdict::kNone:
-            break;
-        }
+        case WaitStep::kGoOn:
+          break;
       }
     }
     if (TimeLimitPassed(wait_start, platform::ReadTickCount())) {
@@ -77,6 +73,8 @@ bool WaitAnswer(platform::Socket socket, char (&answer_buffer)[kAnswerCapacity +
     }
   }
 }
+
+}  // namespace
 
 ExchangeOutcome TransmitRequest(platform::Socket socket, const std::string& request) {
   const std::uint32_t send_start = platform::ReadTickCount();
@@ -87,8 +85,7 @@ ExchangeOutcome TransmitRequest(platform::Socket socket, const std::string& requ
     return ExchangeOutcome::kSendFailed;
   }
   platform::Print("Step 2/2: wait answer for the command...\n");
-  char answer_buffer[kAnswerCapacity + 1];
-  if (!WaitAnswer(socket, answer_buffer)) {
+  if (!WaitAnswer(socket)) {
     return ExchangeOutcome::kAnswerNotOk;
   }
   const std::uint32_t elapsed = platform::ReadTickCount() - send_start;

@@ -1,8 +1,8 @@
 // Answer bytes against properties of their own, not a second copy of the
 // classification:
-// - for text that begins with an object, the verdict on any prefix is either
-//   none or the verdict on the whole text, so where the pieces part cannot
-//   change the verdict;
+// - for text made of objects and blanks (a byte-order mark first allowed),
+//   the verdict on any prefix is either none or the verdict on the whole
+//   text, so where the pieces part cannot change the verdict;
 // - a JSON object whose own "status" is Ok, ok, Error or error gets that
 //   verdict, whatever else it holds and however its bytes arrive.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -17,21 +17,62 @@
 
 namespace {
 
-using exchange::AnswerVerdict;
+using exchange::WaitStep;
 
-// The verdict the wait reaches when the first 1024 bytes of `answer` arrive
-// in pieces of `piece` bytes and the server then closes its side.
-AnswerVerdict ReceiveInPieces(const std::string& answer, std::size_t piece) {
-  char buffer[exchange::kAnswerCapacity + 1];
-  int fill = 0;
-  AnswerVerdict verdict = AnswerVerdict::kNone;
+// The step the wait reaches when the first 1024 bytes of `answer` arrive in
+// pieces of `piece` bytes and the server then closes its side.
+WaitStep ReceiveInPieces(const std::string& answer, std::size_t piece) {
+  exchange::AnswerBuffer buffer;
+  WaitStep step = WaitStep::kGoOn;
   const std::size_t size = std::min<std::size_t>(answer.size(), exchange::kAnswerCapacity);
-  for (std::size_t at = 0; at < size && verdict == AnswerVerdict::kNone; at += piece) {
+  for (std::size_t at = 0; at < size && step == WaitStep::kGoOn; at += piece) {
     const std::size_t taken = std::min(piece, size - at);
-    std::memcpy(buffer + fill, answer.data() + at, taken);
-    verdict = exchange::HoldReceived(buffer, fill, static_cast<int>(taken));
+    std::memcpy(buffer.bytes + buffer.fill, answer.data() + at, taken);
+    step = exchange::TakeReceive(buffer, static_cast<long>(taken), 0);
   }
-  return verdict == AnswerVerdict::kNone ? exchange::HoldReceived(buffer, fill, 0) : verdict;
+  return step == WaitStep::kGoOn ? exchange::TakeReceive(buffer, 0, 0) : step;
+}
+
+WaitStep StepFor(exchange::AnswerVerdict verdict) {
+  switch (verdict) {
+    case exchange::AnswerVerdict::kOk:
+      return WaitStep::kOk;
+    case exchange::AnswerVerdict::kError:
+      return WaitStep::kError;
+    case exchange::AnswerVerdict::kNoAnswer:
+      return WaitStep::kNoAnswer;
+    case exchange::AnswerVerdict::kNone:
+      break;
+  }
+  return WaitStep::kGoOn;
+}
+
+// Whether the text holds nothing but objects (the last perhaps cut off) and
+// blanks between them; brackets count outside strings only.
+bool OnlyObjectsAndBlanks(const std::string& text) {
+  std::size_t depth = 0;
+  bool in_string = false;
+  for (std::size_t at = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (in_string) {
+      at += c == '\\';
+      in_string = c != '"';
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '{' || c == '[') {
+      if (depth == 0 && c == '[') {
+        return false;
+      }
+      ++depth;
+    } else if (c == '}' || c == ']') {
+      if (depth-- == 0) {
+        return false;
+      }
+    } else if (depth == 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      return false;
+    }
+  }
+  return true;
 }
 
 void Require(bool property) {
@@ -52,23 +93,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (object.is_object()) {
     static const char* const kWords[] = {"Ok", "ok", "Error", "error"};
     object["status"] = kWords[word];
-    const AnswerVerdict said = word < 2 ? AnswerVerdict::kOk : AnswerVerdict::kError;
+    const WaitStep said = word < 2 ? WaitStep::kOk : WaitStep::kError;
     for (const std::string& answer : {object.dump(), object.dump(1, '\t')}) {
       Require(answer.size() > exchange::kAnswerCapacity || ReceiveInPieces(answer, piece) == said);
     }
   }
 
   text.resize(std::min({text.size(), text.find('\0'), std::size_t{exchange::kAnswerCapacity}}));
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos || text[first] != '{') {
+  if (!OnlyObjectsAndBlanks(text)) {
     return 0;
   }
-  const AnswerVerdict whole = exchange::ClassifyAnswer(text, true);
+  const exchange::AnswerVerdict whole = exchange::ClassifyAnswer(text, true);
   for (std::size_t end = 0; end <= text.size(); ++end) {
-    const AnswerVerdict early =
+    const exchange::AnswerVerdict early =
         exchange::ClassifyAnswer(std::string_view(text).substr(0, end), false);
-    Require(early == AnswerVerdict::kNone || early == whole);
+    Require(early == exchange::AnswerVerdict::kNone || early == whole);
   }
-  Require(ReceiveInPieces(text, piece) == whole);
+  Require(ReceiveInPieces(text, piece) == StepFor(whole));
   return 0;
 }

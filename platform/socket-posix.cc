@@ -68,4 +68,8 @@ bool IsConnectionLost(int error) {
   return error == ECONNRESET || error == ENOTCONN || error == ETIMEDOUT;
 }
 
+bool IsTransientError(int error) {
+  return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
+}
+
 }  // namespace platform

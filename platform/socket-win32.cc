@@ -94,4 +94,8 @@ bool IsConnectionLost(int error) {
   return error == WSAECONNRESET || error == WSAENOTCONN || error == WSAETIMEDOUT;
 }
 
+bool IsTransientError(int error) {
+  return error == WSAEINTR || error == WSAEWOULDBLOCK;
+}
+
 }  // namespace platform

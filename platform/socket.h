@@ -53,4 +53,8 @@ void CloseSocket(Socket socket);
 // peer, not connected, timed out.
 bool IsConnectionLost(int error);
 
+// The receive errors after which a later receive may still bring data: the
+// call was interrupted, or would have blocked.
+bool IsTransientError(int error);
+
 }  // namespace platform
