@@ -16,16 +16,20 @@ enum class CommandFileRead {
   kTooLarge,
   kOutOfMemory,
   kDidNotEnd,      // no end within the time limit: a pipe nobody writes to, say
-  kZeroHidesText,  // a zero byte cut away more than blanks and zero bytes
+  kTextAfterZero,  // more than blanks and zero bytes follow a zero byte
 };
 
-// Reads the command file whole into `command_text`, in the chunks a line
-// reader with a 1024-byte buffer takes (at most 1023 bytes, through the next
-// line feed); a zero byte cuts its chunk short, so the text holds no zero byte.
-// Works on pipes (/dev/stdin) too. Reading stops beyond kCommandFileLimit
-// bytes, when memory runs out, or when the file has not ended within the time
-// limit; the text is worthless then. With kZeroHidesText it is the text as
-// read, for the message that refuses it.
-CommandFileRead ReadCommandFile(const std::filesystem::path& path, std::string& command_text);
+struct CommandFile {
+  CommandFileRead outcome = CommandFileRead::kRead;
+  std::string text;         // the command text; whole only when read
+  std::size_t zero_at = 0;  // where the first zero byte stands, counted from 0
+};
+
+// Reads the command file whole. The command text ends at its first zero byte:
+// what follows may be zero bytes and blanks (space, tab, CR, LF) only, or the
+// file is refused. Works on pipes (/dev/stdin) too. Reading stops beyond
+// kCommandFileLimit bytes, when memory runs out, or when the file has not
+// ended within the time limit, however steadily its writer writes.
+CommandFile ReadCommandFile(const std::filesystem::path& path);
 
 }  // namespace app

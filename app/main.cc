@@ -1,12 +1,10 @@
 #include <exception>
-#include <string>
 #include <utility>
 
 #include "app/arguments.h"
 #include "app/command_file.h"
 #include "app/exit_status.h"
 #include "app/process_command.h"
-#include "command/validation.h"
 #include "exchange/connection.h"
 #include "platform/console.h"
 #include "platform/process.h"
@@ -15,8 +13,8 @@
 namespace {
 
 // Prints why the command file gave no command, and gives the run's status.
-app::ExitStatus ReportUnreadFile(app::CommandFileRead outcome, const std::string& command_text) {
-  switch (outcome) {
+app::ExitStatus ReportUnreadFile(const app::CommandFile& command) {
+  switch (command.outcome) {
     case app::CommandFileRead::kDidNotOpen:
       platform::Print("Can't open JSON file");
       break;
@@ -30,9 +28,11 @@ app::ExitStatus ReportUnreadFile(app::CommandFileRead outcome, const std::string
     case app::CommandFileRead::kDidNotEnd:
       platform::Print("ERROR - JSON file did not end within 5 minutes\n");
       break;
-    case app::CommandFileRead::kZeroHidesText:
-      // Sending the rest would change the command without a word.
-      platform::Print("%s", command::BadFormatMessage(command_text).c_str());
+    case app::CommandFileRead::kTextAfterZero:
+      // Sending the text before the zero would change the command without a
+      // word. The offset lies within the file limit, so it fits an int.
+      platform::Print("ERROR - JSON file has a zero byte at byte %d and text after it\n",
+                      static_cast<int>(command.zero_at));
       return app::kBadCommand;
     case app::CommandFileRead::kRead:
       break;
@@ -73,14 +73,12 @@ int main(int argc, char* argv[]) {
   }
 
   // The connection stands before the command file is looked at.
-  std::string command_text;
-  const app::CommandFileRead read =
-      app::ReadCommandFile(platform::PathArgument(argc, argv, 4), command_text);
+  app::CommandFile command = app::ReadCommandFile(platform::PathArgument(argc, argv, 4));
   app::ExitStatus status = app::kOk;
-  if (read == app::CommandFileRead::kRead) {
-    status = app::ProcessCommand(connection.socket, layer_number, std::move(command_text));
+  if (command.outcome == app::CommandFileRead::kRead) {
+    status = app::ProcessCommand(connection.socket, layer_number, std::move(command.text));
   } else {
-    status = ReportUnreadFile(read, command_text);
+    status = ReportUnreadFile(command);
   }
   exchange::CloseConnection(connection.socket);
   return status;

@@ -8,15 +8,9 @@ namespace command {
 
 namespace {
 
-constexpr char kBadFormat[] = "has bad format.";
-
-std::string Complaint(const std::string& command_text, const char* complaint) {
-  return "ERROR - JSON '" + command_text + "' " + complaint + "\n";
-}
-
 Validation Refused(const std::string& command_text, const char* complaint) {
   Validation refused;
-  refused.message = Complaint(command_text, complaint);
+  refused.message = "ERROR - JSON '" + command_text + "' " + complaint + "\n";
   return refused;
 }
 
@@ -34,10 +28,6 @@ bool IsTimedCommand(const std::string& type) {
 
 }  // namespace
 
-std::string BadFormatMessage(const std::string& command_text) {
-  return Complaint(command_text, kBadFormat);
-}
-
 Validation ValidateCommand(const std::string& command_text) {
   nlohmann::json document;
   // A refused document is released by ReleaseDocument, not by the library's
@@ -49,7 +39,7 @@ Validation ValidateCommand(const std::string& command_text) {
   try {
     document = ParseCommandText(command_text);
     if (!document.is_object()) {
-      return refuse(kBadFormat);
+      return refuse("has bad format.");
     }
     const auto type = document.find("type");
     if (type == document.end()) {

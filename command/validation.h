@@ -22,7 +22,4 @@ struct Validation {
 
 Validation ValidateCommand(const std::string& command_text);
 
-// The console message that refuses a command text as not one JSON object.
-std::string BadFormatMessage(const std::string& command_text);
-
 }  // namespace command
