@@ -1,11 +1,9 @@
 #include "app/command_file.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
-#include <system_error>
 
-#include "exchange/answer.h"
+#include "exchange/time_limit.h"
 #include "platform/clock.h"
 #include "platform/text_file.h"
 
@@ -26,17 +24,7 @@ bool OnlyPadding(const char* bytes, std::size_t size) {
   return true;
 }
 
-CommandFileRead ReadOpenFile(platform::TextFile* file, const std::filesystem::path& path,
-                             std::uint32_t start, CommandFile& command) {
-  // Room for the whole file at once, where its size is known, so the text is
-  // never copied while it grows; never more than the limit (a sparse file can
-  // claim any size).
-  std::error_code size_unknown;
-  const std::uintmax_t file_size = std::filesystem::file_size(path, size_unknown);
-  if (!size_unknown) {
-    command.text.reserve(
-        static_cast<std::size_t>(std::min<std::uintmax_t>(file_size, kCommandFileLimit)));
-  }
+CommandFileRead ReadOpenFile(platform::TextFile* file, std::uint32_t start, CommandFile& command) {
   char block[65536];
   std::size_t consumed = 0;
   bool zero_found = false;
@@ -84,7 +72,7 @@ CommandFile ReadCommandFile(const std::filesystem::path& path) {
     return command;
   }
   try {
-    command.outcome = ReadOpenFile(file, path, start, command);
+    command.outcome = ReadOpenFile(file, start, command);
   } catch (const std::bad_alloc&) {
     command.outcome = CommandFileRead::kOutOfMemory;
   }

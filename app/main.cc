@@ -1,5 +1,3 @@
-#include <exception>
-#include <utility>
 
 #include "app/arguments.h"
 #include "app/command_file.h"
@@ -46,7 +44,6 @@ app::ExitStatus ReportUnreadFile(const app::CommandFile& command) {
 // tells by its output and exit status whether the server accepted it.
 int main(int argc, char* argv[]) {
   platform::PrepareProcess();
-  std::set_terminate(app::EndWithoutMemory);
   if (argc != 5) {
     app::PrintUsage();
     return app::kUsage;
@@ -76,7 +73,7 @@ int main(int argc, char* argv[]) {
   app::CommandFile command = app::ReadCommandFile(platform::PathArgument(argc, argv, 4));
   app::ExitStatus status = app::kOk;
   if (command.outcome == app::CommandFileRead::kRead) {
-    status = app::ProcessCommand(connection.socket, layer_number, std::move(command.text));
+    status = app::ProcessCommand(connection.socket, layer_number, command.text);
   } else {
     status = ReportUnreadFile(command);
   }

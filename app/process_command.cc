@@ -1,12 +1,8 @@
 #include "app/process_command.h"
 
-#include <cstdlib>
-#include <exception>
 #include <new>
-#include <utility>
 
 #include "command/completion.h"
-#include "command/parse.h"
 #include "command/validation.h"
 #include "exchange/transmission.h"
 #include "platform/clock.h"
@@ -16,59 +12,40 @@ namespace app {
 
 namespace {
 
-constexpr char kOutOfMemory[] = "ERROR - out of memory for the command, nothing sent\n";
-
 // Validates, completes and encodes the command. False, with its message
 // printed, for a command that is refused.
-bool BuildRequest(int layer_number, std::string command_text, std::string& request) {
+bool BuildRequest(int layer_number, const std::string& command_text, std::string& request) {
   command::Validation validation = command::ValidateCommand(command_text);
   if (!validation.valid) {
     platform::Print("%s", validation.message.c_str());
     return false;
   }
   command::ValidCommand& command = validation.command;
-  // The text serves only the validation messages: its memory goes back before
-  // the request, about as large, is built.
-  std::string().swap(command_text);
-
   // Two separate clock readings: the identifier's, then (timed commands only)
   // the "time".
   const int millisecond_of_day = platform::ReadMillisecondOfDay();
   const std::uint64_t file_time = command.timed ? platform::ReadSystemFileTime() : 0;
   command::CompleteCommand(command, layer_number, millisecond_of_day, file_time);
   request = command::EncodeRequest(command.document);
-  command::ReleaseDocument(command.document);
   return true;
 }
 
 }  // namespace
 
-[[noreturn]] void EndWithoutMemory() {
-  try {
-    if (const std::exception_ptr pending = std::current_exception()) {
-      std::rethrow_exception(pending);
-    }
-  } catch (const std::bad_alloc&) {
-    platform::Print("%s", kOutOfMemory);
-    std::_Exit(kSendFailed);
-  } catch (...) {
-  }
-  std::abort();
-}
-
-ExitStatus ProcessCommand(platform::Socket socket, int layer_number, std::string command_text) {
+ExitStatus ProcessCommand(platform::Socket socket, int layer_number,
+                          const std::string& command_text) {
   std::string request;
   try {
-    if (!BuildRequest(layer_number, std::move(command_text), request)) {
+    if (!BuildRequest(layer_number, command_text, request)) {
       return kBadCommand;
     }
   } catch (const std::bad_alloc&) {
     // A huge document of many small values can outgrow the memory at hand.
-    platform::Print("%s", kOutOfMemory);
+    platform::Print("ERROR - out of memory for the command, nothing sent\n");
     return kSendFailed;
   }
 
-  switch (exchange::TransmitRequest(socket, request)) {
+  switch (exchange::SendAndAwaitVerdict(socket, request)) {
     case exchange::ExchangeOutcome::kOk:
       return kOk;
     case exchange::ExchangeOutcome::kSendFailed:
