@@ -1,35 +1,18 @@
 #include "app/arguments.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/console.h"
 
 namespace app {
 
 int ConvertLikeAtoi(const char* text) {
-  const char* cursor = text;
-  while (*cursor == ' ' || (*cursor >= '\t' && *cursor <= '\r')) {
-    ++cursor;
-  }
-  bool negative = false;
-  if (*cursor == '+' || *cursor == '-') {
-    negative = *cursor == '-';
-    ++cursor;
-  }
-  // Collects the magnitude up to one past the largest 32-bit one, so it can
-  // neither overflow nor lose the clamp.
-  constexpr std::int64_t kMagnitudeLimit = 2147483648LL;
-  std::int64_t magnitude = 0;
-  for (; *cursor >= '0' && *cursor <= '9'; ++cursor) {
-    magnitude = magnitude * 10 + (*cursor - '0');
-    if (magnitude > kMagnitudeLimit) {
-      magnitude = kMagnitudeLimit;
-    }
-  }
-  if (negative) {
-    return static_cast<int>(-magnitude);
-  }
-  return static_cast<int>(magnitude < kMagnitudeLimit ? magnitude : kMagnitudeLimit - 1);
+  // strtol saturates at the range of long, which may be wider than int's.
+  const long value = std::strtol(text, nullptr, 10);
+  return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
 }
 
 bool IsValidPort(int port) {

@@ -168,8 +168,4 @@ WaitStep TakeReceive(AnswerBuffer& answer, long received, int error) {
   return WaitStep::kGoOn;
 }
 
-bool TimeLimitPassed(std::uint32_t start, std::uint32_t now) {
-  return static_cast<std::uint32_t>(now - start) > kTimeLimitMs;
-}
-
 }  // namespace exchange

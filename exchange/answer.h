@@ -1,16 +1,11 @@
 #pragma once
 
-#include <cstdint>
 #include <string_view>
 
 namespace exchange {
 
 // The most answer bytes ever read.
 constexpr int kAnswerCapacity = 1024;
-
-// How long the send may take, and then how long the answer is awaited, in
-// milliseconds.
-constexpr std::uint32_t kTimeLimitMs = 300000;
 
 // kNone: no verdict yet, more bytes may bring one. kNoAnswer: no verdict, and
 // the held text can no longer change.
@@ -51,9 +46,5 @@ enum class WaitStep { kGoOn, kOk, kError, kNoAnswer, kConnectionLost };
 // arrive. The text is final then, or once the buffer is full or a zero byte
 // has arrived.
 WaitStep TakeReceive(AnswerBuffer& answer, long received, int error);
-
-// Whether more than the time limit has gone since `start`; both are readings
-// of a wrapping 32-bit millisecond counter.
-bool TimeLimitPassed(std::uint32_t start, std::uint32_t now);
 
 }  // namespace exchange

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "exchange/time_limit.h"
+
 using Verdict = exchange::AnswerVerdict;
 
 TEST(ClassifyAnswer, AnObjectsOwnStatusDecidesAndTheWordsJudgeTheRest) {

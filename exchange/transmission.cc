@@ -1,6 +1,7 @@
 #include "exchange/transmission.h"
 
 #include "exchange/answer.h"
+#include "exchange/time_limit.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 
@@ -76,7 +77,7 @@ bool WaitAnswer(platform::Socket socket) {
 
 }  // namespace
 
-ExchangeOutcome TransmitRequest(platform::Socket socket, const std::string& request) {
+ExchangeOutcome SendAndAwaitVerdict(platform::Socket socket, const std::string& request) {
   const std::uint32_t send_start = platform::ReadTickCount();
   platform::Print("Step 1/2: send command to layer N...\n");
   const int send_error = SendWhole(socket, request, send_start);

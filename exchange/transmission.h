@@ -10,6 +10,6 @@ enum class ExchangeOutcome { kOk, kSendFailed, kAnswerNotOk };
 
 // Sends the request and awaits the server's verdict, printing the step lines,
 // the outcome and, for OK, the elapsed time.
-ExchangeOutcome TransmitRequest(platform::Socket socket, const std::string& request);
+ExchangeOutcome SendAndAwaitVerdict(platform::Socket socket, const std::string& request);
 
 }  // namespace exchange
