@@ -2,11 +2,9 @@
 
 #include <chrono>
 #include <cstddef>
-#include <string>
 
 // The limits that keep a careless or hostile client from making the sim the
-// reason a rehearsal fails, each in one place, and the texts that name them,
-// formed from them.
+// reason a rehearsal fails, each in one place.
 namespace sim {
 
 constexpr std::size_t kMiB = std::size_t{1024} * 1024;
@@ -32,17 +30,5 @@ constexpr std::size_t kLoggedRequestBytes = 4096;
 constexpr std::size_t kDeepestLoggedNesting = 512;
 // The longest --delay, in milliseconds: an hour.
 constexpr int kLongestDelayMs = 3600000;
-
-// The request time limit as the texts name it.
-inline const std::string kTimeLimitText = std::to_string(kRequestTimeLimit.count()) + " s";
-inline const std::string kTooSlowReason = "no complete JSON value arrived within " + kTimeLimitText;
-// A connection that sent nothing in its time is no request; it is closed.
-inline const std::string kSilenceNote =
-    "sent nothing within " + std::to_string(kFirstByteTimeLimit.count()) + " min and was closed";
-inline const std::string kTooLargeReason =
-    "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
-inline const std::string kOverBudgetReason = "the sim holds " +
-                                             std::to_string(kHeldRequestBudget / kMiB) +
-                                             " MiB of other requests; try again later";
 
 }  // namespace sim

@@ -35,7 +35,7 @@ std::string FormatUtc(std::chrono::system_clock::time_point at, bool iso = false
 // says what arrived. What acts: controls, C1 controls (U+0080..U+009F, two
 // bytes in UTF-8) and bidirectional overrides (U+202A..U+202E and
 // U+2066..U+2069, three bytes).
-std::string OrDash(const std::string& text) {
+std::string ShownOnTheLine(const std::string& text) {
   std::string shown;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto byte = [&text](std::size_t at) {
@@ -87,9 +87,9 @@ std::string FormatRequestLine(const RequestRecord& record) {
   const RequestVerdict& verdict = record.verdict;
   return FormatUtc(record.received_at) + " UTC " + record.peer + " layer " +
          (verdict.layer > 0 ? std::to_string(verdict.layer) : "-") + " (layer_id " +
-         OrDash(verdict.layer_id) + ", head_id " + OrDash(verdict.head_id) + ") " +
-         OrDash(verdict.type) + " _id " + OrDash(verdict.id) + " time ahead " + TimeAhead(record) +
-         ": " + (verdict.accepted ? "Ok" : "Error - " + verdict.reason) +
+         ShownOnTheLine(verdict.layer_id) + ", head_id " + ShownOnTheLine(verdict.head_id) + ") " +
+         ShownOnTheLine(verdict.type) + " _id " + ShownOnTheLine(verdict.id) + " time ahead " +
+         TimeAhead(record) + ": " + (verdict.accepted ? "Ok" : "Error - " + verdict.reason) +
          (record.answer == "judge" ? "" : " [answer " + record.answer + "]");
 }
 

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "sim/listener.h"
+#include "sim/session.h"
 
 namespace sim {
 
@@ -58,7 +59,12 @@ void Accept(Acceptor& acceptor, SessionShare& share) {
 }  // namespace
 
 int RunServer(const ServerOptions& options) {
-  SessionShare share{options, ConnectionTable(ConnectionCap()), {}, {options.answers}, {}};
+  SessionShare share{std::chrono::milliseconds(options.delay_ms),
+                     options.split,
+                     ConnectionTable(ConnectionCap()),
+                     {},
+                     {options.answers},
+                     {}};
   if (!options.log_path.empty() && !share.log.Open(options.log_path)) {
     return 1;
   }

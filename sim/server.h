@@ -1,13 +1,9 @@
 #pragma once
 
-#include <asio/ip/tcp.hpp>
 #include <string>
 #include <vector>
 
 #include "sim/answer_plan.h"
-#include "sim/connection_table.h"
-#include "sim/request_budget.h"
-#include "sim/request_log.h"
 
 namespace sim {
 
@@ -24,19 +20,5 @@ struct ServerOptions {
 // Listens and serves every connection until SIGINT or SIGTERM; returns the
 // process exit status.
 int RunServer(const ServerOptions& options);
-
-// The server's parts every session shares, each the one owner of what it
-// holds.
-struct SessionShare {
-  const ServerOptions& options;
-  ConnectionTable connections;
-  RequestBudget budget;
-  AnswerPlan plan;
-  RequestLog log;
-};
-
-// Serves one accepted connection by the protocol until it closes
-// (session.cc); the connection table holds it meanwhile.
-void StartSession(asio::ip::tcp::socket socket, SessionShare& share);
 
 }  // namespace sim

@@ -1,14 +1,15 @@
-// One connection by the protocol, from StartSession (declared in server.h).
+#include "sim/session.h"
+
 #include <array>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 #include <iostream>
+#include <string>
 #include <utility>
 
 #include "sim/limits.h"
 #include "sim/request_check.h"
 #include "sim/request_framing.h"
-#include "sim/server.h"
 
 namespace sim {
 
@@ -26,30 +27,38 @@ constexpr std::chrono::minutes kHoldWithoutAnswer(6);
 // at its socket every 100 ms, so it sees the first piece alone.
 constexpr std::chrono::milliseconds kSplitPause(500);
 
-// One connection, the protocol alone. Its phases, and the deadline that
-// counts in each:
+const std::string kSilenceNote =
+    "sent nothing within " + std::to_string(kFirstByteTimeLimit.count()) + " min and was closed";
+const std::string kTooSlowReason =
+    "no complete JSON value arrived within " + std::to_string(kRequestTimeLimit.count()) + " s";
+const std::string kTooLargeReason =
+    "the request is larger than " + std::to_string(kRequestByteLimit / kMiB) + " MiB";
+const std::string kOverBudgetReason = "the sim holds " + std::to_string(kHeldRequestBudget / kMiB) +
+                                      " MiB of other requests; try again later";
+
+// One connection, the protocol alone. Its phases, and what its one deadline
+// is in each:
 //
-//   collecting  request_deadline_: 6 minutes for the first byte, then the
-//       |       10 s a request may take from it.
+//   collecting  6 minutes for the first byte, then the 10 s a request may
+//       |       take from it.
 //       |  the request complete, too large, over the budget or cut short, or
-//       |  request_deadline_ passed with bytes received: judged, one turn of
-//       |  the answer plan
+//       |  the deadline passed with bytes received: judged, one turn of the
+//       |  answer plan
 //       v
-//   judged      answer_due_: the --delay before the answer or the fault;
-//       |       split_pause_: between the two pieces of a split answer.
+//   judged      the --delay before the answer or the fault; then, for a split
+//       |       answer, the pause between its two pieces.
 //       |  the answer written, or none played
 //       v
-//   answered    close_deadline_: 3 s, or 6 minutes after no answer.
-//       |  close_deadline_ passed, or the client closed
+//   answered    3 s, or 6 minutes after no answer.
+//       |  the deadline passed, or the client closed
 //       v
 //   closed      none.
 //
 // Stop leads from any phase to closed: no byte before the client closed or
-// request_deadline_ passed (no request, so no turn of the plan), a failed
-// write, the close and reset faults, eviction at the cap, a signal. A deadline
-// that passes in another phase than the one that armed it does nothing.
-// Reading goes on until closed: it collects the request, then notices bytes
-// after it and the client closing.
+// the deadline passed (no request, so no turn of the plan), a failed write,
+// the close and reset faults, eviction at the cap, a signal. Reading goes on
+// until closed: it collects the request, then notices bytes after it and the
+// client closing.
 class Session : public Connection, public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket socket, SessionShare& share) : socket_(std::move(socket)), share_(share) {}
@@ -58,8 +67,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
-    Arm(request_deadline_, kFirstByteTimeLimit,
-        [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+    Arm(kFirstByteTimeLimit, [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
     Read();
     share_.connections.Add(shared_from_this());
   }
@@ -78,9 +86,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       share_.log.Write(FormatLogEntry(record_));
     }
     phase_ = Phase::kClosed;
-    for (auto* deadline : {&request_deadline_, &answer_due_, &split_pause_, &close_deadline_}) {
-      deadline->cancel();
-    }
+    Disarm();
     asio::error_code ignored;
     socket_.close(ignored);
     Release();
@@ -90,17 +96,22 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
  private:
   enum class Phase { kCollecting, kJudged, kAnswered, kClosed };
 
-  // `then` runs when the deadline passes in the phase that armed it; the
-  // session is held till then.
+  // Sets the deadline anew: `then` runs when it passes, unless the deadline
+  // has been set anew or disarmed meanwhile. The session is held till then.
   template <typename Then>
-  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after, Then then) {
-    deadline.expires_after(after);
-    deadline.async_wait(
-        [self = shared_from_this(), then, armed_in = phase_](const asio::error_code& error) {
-          if (!error && self->phase_ == armed_in) {
+  void Arm(std::chrono::milliseconds after, Then then) {
+    deadline_.expires_after(after);
+    deadline_.async_wait(
+        [self = shared_from_this(), then, armed = ++armings_](const asio::error_code& error) {
+          if (!error && self->armings_ == armed) {
             then();
           }
         });
+  }
+
+  void Disarm() {
+    deadline_.cancel();
+    ++armings_;  // a wait that has passed but not yet run does nothing
   }
 
   void Read() {
@@ -126,8 +137,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   std::size_t Collect(std::size_t size) {
     if (arrived_ == 0) {
       // The request has begun: from now on it has the time a request takes.
-      Arm(request_deadline_, kRequestTimeLimit,
-          [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+      Arm(kRequestTimeLimit, [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
     }
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
@@ -190,7 +200,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     record_.answer = AnswerPlanText({mode_});
     Release();
     std::cout << FormatRequestLine(record_) << std::endl;
-    Arm(answer_due_, std::chrono::milliseconds(share_.options.delay_ms), [this] { Act(); });
+    Arm(share_.delay, [this] { PlayAnswerMode(); });
   }
 
   // Once per connection: a client that sends on would fill the output.
@@ -201,26 +211,36 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     }
   }
 
-  void Act() {
+  void PlayAnswerMode() {
     const RequestVerdict& verdict = record_.verdict;
-    if (mode_ == AnswerMode::kClose || mode_ == AnswerMode::kReset) {
-      // Lingering for no time makes the close abortive: the client sees a
-      // reset. Without lingering it is the usual close.
-      asio::error_code ignored;
-      socket_.set_option(asio::socket_base::linger(mode_ == AnswerMode::kReset, 0), ignored);
-      Stop();
-    } else if (mode_ == AnswerMode::kNone) {
-      Answered();
-    } else if (mode_ == AnswerMode::kError) {
-      Send(EncodeAnswer(verdict.id, false, "refused on purpose for a rehearsal"));
-    } else {
-      Send(EncodeAnswer(verdict.id, mode_ == AnswerMode::kOk || verdict.accepted, verdict.reason));
+    switch (mode_) {
+      case AnswerMode::kJudge:
+        Send(EncodeAnswer(verdict.id, verdict.accepted, verdict.reason));
+        break;
+      case AnswerMode::kOk:
+        Send(EncodeAnswer(verdict.id, true, ""));
+        break;
+      case AnswerMode::kError:
+        Send(EncodeAnswer(verdict.id, false, "refused on purpose for a rehearsal"));
+        break;
+      case AnswerMode::kNone:
+        Answered();
+        break;
+      case AnswerMode::kClose:
+      case AnswerMode::kReset: {
+        // Lingering for no time makes the close abortive: the client sees a
+        // reset. Without lingering it is the usual close.
+        asio::error_code ignored;
+        socket_.set_option(asio::socket_base::linger(mode_ == AnswerMode::kReset, 0), ignored);
+        Stop();
+        break;
+      }
     }
   }
 
   // A split answer is parted inside the word status.
   void Send(const std::string& answer) {
-    const std::size_t cut = share_.options.split ? answer.find("\"status\"") + 4 : answer.size();
+    const std::size_t cut = share_.split ? answer.find("\"status\"") + 4 : answer.size();
     rest_ = answer.substr(cut);
     Write(answer.substr(0, cut));
   }
@@ -236,7 +256,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
                         } else if (self->rest_.empty()) {
                           self->Answered();
                         } else {
-                          self->Arm(self->split_pause_, kSplitPause,
+                          self->Arm(kSplitPause,
                                     [self] { self->Write(std::exchange(self->rest_, "")); });
                         }
                       });
@@ -249,8 +269,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
       Stop();
       return;
     }
-    Arm(close_deadline_, mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer,
-        [this] { Stop(); });
+    Arm(mode_ == AnswerMode::kNone ? kHoldWithoutAnswer : kCloseAfterAnswer, [this] { Stop(); });
   }
 
   // Lets the request bytes go: nothing reads them after the judgement.
@@ -260,10 +279,8 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   }
 
   tcp::socket socket_;
-  asio::steady_timer request_deadline_{socket_.get_executor()};
-  asio::steady_timer answer_due_{socket_.get_executor()};
-  asio::steady_timer split_pause_{socket_.get_executor()};
-  asio::steady_timer close_deadline_{socket_.get_executor()};
+  asio::steady_timer deadline_{socket_.get_executor()};
+  unsigned armings_ = 0;  // how often the deadline was set or disarmed
   SessionShare& share_;
   // Small: every open connection has one. A large request takes more reads.
   std::array<char, 4096> piece_;
