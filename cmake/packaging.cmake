@@ -2,6 +2,8 @@
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the user's README, the
 #                                   examples, the copyright file, the changelog,
 #                                   larkwire(1) and larkwire-sim(1)
+#   Linux (static):  scripts/package.sh tar packs the install and the tarball
+#                                   component: the same files but the changelog
 #   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a README for
 #                                   Windows and the licence (CR LF), the command files
 #                                   and branch-on-status.cmd; scripts/make-msi.sh
@@ -63,8 +65,9 @@ else()
   install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-  # The manual pages carry the project's version; the Debian changelog is
-  # CHANGELOG.md in Debian's format.
+  # The manual pages carry the project's version and the documentation folder
+  # of the prefix they are built for (/usr for the .deb, /usr/local for the
+  # tarball); the Debian changelog is CHANGELOG.md in Debian's format.
   foreach(page larkwire.1 larkwire-sim.1)
     configure_file(man/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/man/${page} @ONLY)
   endforeach()
@@ -94,6 +97,10 @@ else()
   # which installs this component too, holds them.
   install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+  # The tarball carries the copyright file too: it holds the licence and the
+  # notices that the linked-in libraries ask binaries to reproduce.
+  install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tarball
+          EXCLUDE_FROM_ALL)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Unspecified debian)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

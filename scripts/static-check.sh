@@ -36,7 +36,7 @@ scripts/install-deps.sh test
 build_log=build-static/build.log
 cmake -S . -B build-static -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
   -DCMAKE_INSTALL_PREFIX=/usr/local >/dev/null
-cmake --build build-static -j 2 --target larkwire larkwire-sim 2>&1 | tee "$build_log"
+cmake --build build-static -j 2 2>&1 | tee "$build_log"
 programs=(build-static/app/larkwire build-static/sim/larkwire-sim)
 
 if grep -q 'warning:' "$build_log"; then
