@@ -24,12 +24,18 @@ larkwire-sim, a rehearsal server, stands in for the layer server: it checks
 each request, reports it and answers Ok or Error, or plays a refusal, a lost
 connection or a missing answer, so that scripts can be tried without the real
 server.")
-set(CPACK_STRIP_FILES ON)
 
 # The command files of examples/; each system gets its own scripting example.
 file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
 if(WIN32)
+  # The linker leaves the symbols out, so that the built executables are the
+  # ones shipped: scripts/package.sh may sign them, and a strip after signing
+  # would drop the signature.
+  if(NOT MSVC)
+    target_link_options(larkwire PRIVATE -s)
+    target_link_options(larkwire-sim PRIVATE -s)
+  endif()
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
   # Windows' own line ends for the texts a Windows user opens; the README is
   # written for Windows and carries the version.
@@ -58,6 +64,7 @@ if(WIN32)
   string(JOIN "\n" msi_example_files ${msi_example_lines})
   configure_file(packaging/larkwire.wxs.in larkwire.wxs @ONLY)
 else()
+  set(CPACK_STRIP_FILES ON)
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Text for the user, not the developer README of the source tree.

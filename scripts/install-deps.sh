@@ -9,8 +9,9 @@
 #   test     demo, plus GoogleTest, libfaketime and Python (scripts/test.sh)
 #   check    clang with its sanitizer and libFuzzer runtimes, the analysers,
 #            the formatters, valgrind (scripts/check.sh)
-#   windows  the MinGW-w64 cross compiler, Wine, and wixl, msitools and
-#            faketime for the MSI (scripts/windows-check.sh, scripts/make-msi.sh)
+#   windows  the MinGW-w64 cross compiler, Wine, wixl, msitools and faketime
+#            for the MSI, osslsigncode and openssl for signing
+#            (scripts/windows-check.sh, scripts/make-msi.sh)
 #   package  cpack's Debian helpers, lintian and man (scripts/package.sh)
 #   bench    the timing tools and netcat (bench/)
 set -euo pipefail
@@ -19,7 +20,7 @@ cd "$(dirname "$0")/.."
 demo=(cmake make g++ nlohmann-json3-dev libasio-dev libcli11-dev)
 test=("${demo[@]}" libgtest-dev faketime libfaketime python3)
 check=(clang libclang-rt-14-dev clang-format clang-tidy cppcheck valgrind black)
-windows=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools faketime)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools faketime osslsigncode openssl)
 package=(dpkg-dev file lintian man-db)
 bench=(hyperfine time netcat-openbsd jq python3)
 

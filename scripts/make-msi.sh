@@ -40,7 +40,7 @@ description=${1:-$PWD/$build/larkwire.wxs}
 msi=${2:-$PWD/$build/Larkwire-$version-win64.msi}
 stage="$build/msi-root"
 rm -rf "$stage"
-cmake --install "$build" --prefix "$stage" --strip >/dev/null
+cmake --install "$build" --prefix "$stage" >/dev/null
 find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 # The description names the files relative to the staging folder.

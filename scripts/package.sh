@@ -14,6 +14,13 @@
 # MinGW's linker read, unless the caller sets it), in UTC (a ZIP entry's time
 # is local time), with the permissions umask 022 gives; the tarball's entries
 # are sorted, owned by root and compressed without gzip's own time stamp.
+#
+# Signing, for Windows: with LARKWIRE_SIGN_PKCS12 naming a PKCS#12 file (the
+# code-signing certificate and its key) and LARKWIRE_SIGN_PASSWORD_FILE a file
+# holding its password, Larkwire.exe and larkwire-sim.exe (in the ZIP and the
+# MSI) and the MSI itself are signed with osslsigncode (Authenticode, SHA-256),
+# dated SOURCE_DATE_EPOCH, so that signed packages come out the same too. One
+# without the other is refused; with neither, nothing is signed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
@@ -32,6 +39,14 @@ if [ ${#kinds[@]} -eq 0 ]; then
       "scripts/static-check.sh build-static/, scripts/windows-check.sh build-windows/" >&2
     exit 1
   fi
+fi
+signing=no
+if [ -n "${LARKWIRE_SIGN_PKCS12:-}" ] && [ -n "${LARKWIRE_SIGN_PASSWORD_FILE:-}" ]; then
+  signing=yes
+elif [ -n "${LARKWIRE_SIGN_PKCS12:-}${LARKWIRE_SIGN_PASSWORD_FILE:-}" ]; then
+  echo "package.sh: signing needs both LARKWIRE_SIGN_PKCS12 and LARKWIRE_SIGN_PASSWORD_FILE;" \
+    "only one is set, so nothing is made" >&2
+  exit 2
 fi
 for kind in "${kinds[@]}"; do
   case $kind in
@@ -81,13 +96,29 @@ pack_tar() {
   tar --create --format=gnu --sort=name --owner=0 --group=0 --numeric-owner \
     --mtime="@$SOURCE_DATE_EPOCH" --directory="$stage" "$name" | gzip -9 -n >"build-static/$name.tar.gz"
 }
-pack_zip() {
+# Signs the file in place when a certificate is given.
+sign() {
+  [ "$signing" = yes ] || return 0
+  osslsigncode sign -pkcs12 "$LARKWIRE_SIGN_PKCS12" -readpass "$LARKWIRE_SIGN_PASSWORD_FILE" \
+    -h sha256 -n Larkwire -time "$SOURCE_DATE_EPOCH" -in "$1" -out "$1.signed" >/dev/null
+  mv "$1.signed" "$1"
+}
+# The Windows executables, linked anew (and signed); the linker has left the
+# symbols out, so nothing strips them after the signature.
+relink_windows() {
   relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
+  sign build-windows/app/Larkwire.exe
+  sign build-windows/sim/larkwire-sim.exe
+}
+pack_zip() {
+  relink_windows
   (cd build-windows && cpack -G ZIP)
 }
 pack_msi() {
-  relink build-windows app/Larkwire.exe sim/larkwire-sim.exe
-  scripts/make-msi.sh
+  relink_windows
+  local msi
+  msi=$(scripts/make-msi.sh)
+  sign "$msi"
 }
 
 # Makes the package a second time, a second later, with the same command, and

@@ -3,7 +3,8 @@
 # needs no DLL beyond Windows' own and carries the project's version, and runs
 # the end-to-end tables with the Wine profile: `wine Larkwire.exe` against the
 # host's larkwire-sim and a scripted peer on 127.0.0.1; then the Command
-# Prompt's scripting example and the MSI (scripts/make-msi.sh) under Wine.
+# Prompt's scripting example and the MSI (scripts/make-msi.sh) under Wine, and
+# the MSI signed by scripts/package.sh with a throwaway certificate.
 # Runs after scripts/test.sh, whose build/ holds the sim.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -221,3 +222,36 @@ expect_installed "{$newer_code}" "$newer"
 wine msiexec /x "$(windows_path "$scratch/newer.msi")" /qn
 expect_removed
 echo "MSI: installed, listed, on the PATH, run, removed; $newer replaced $version and refused it back"
+
+# Signing, with a throwaway certificate made here: scripts/package.sh refuses
+# half of one; given both halves, it makes the MSI signed (twice, the same
+# bytes), and osslsigncode finds the certificate's signature on the MSI and on
+# both programs it installs; the signed MSI installs and is removed as above.
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Larkwire throwaway signing" \
+  -keyout "$scratch/key.pem" -out "$scratch/certificate.pem" 2>/dev/null
+openssl rand -hex 16 >"$scratch/password"
+openssl pkcs12 -export -inkey "$scratch/key.pem" -in "$scratch/certificate.pem" \
+  -passout "file:$scratch/password" -out "$scratch/certificate.p12"
+if LARKWIRE_SIGN_PKCS12="$scratch/certificate.p12" scripts/package.sh msi 2>"$scratch/half.out" ||
+  ! grep -q "signing needs both" "$scratch/half.out"; then
+  cat "$scratch/half.out"
+  echo "package.sh did not refuse a certificate without its password" >&2
+  exit 1
+fi
+LARKWIRE_SIGN_PKCS12="$scratch/certificate.p12" LARKWIRE_SIGN_PASSWORD_FILE="$scratch/password" \
+  scripts/package.sh msi | tail -n 1
+expect_signed() {
+  if ! osslsigncode verify -CAfile "$scratch/certificate.pem" -in "$1" >"$scratch/verify.out" 2>&1; then
+    cat "$scratch/verify.out"
+    echo "$1 carries no signature of the certificate" >&2
+    exit 1
+  fi
+}
+expect_signed "$msi"
+wine msiexec /i "$(windows_path "$msi")" /qn
+expect_installed "$code" "$version"
+expect_signed "$installed/Larkwire.exe"
+expect_signed "$installed/larkwire-sim.exe"
+wine msiexec /x "$(windows_path "$msi")" /qn
+expect_removed
+echo "Signed: package.sh refused half a certificate; the MSI and both programs in it verify, and it installs"
