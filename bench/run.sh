@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Benchmarks of the release client against a loopback peer that answers at
 # once (bench/answering_peer): start-up against the protocol's floor and
-# `nc -N`, peak memory of a typical command, and 1, 10 and 64 MB command files
-# (64 MiB is the most the client reads). Results are printed as a table;
+# `nc -N`, the static tarball's client (build-static/) and the .deb's
+# (build/) side by side in one run; then, for the .deb's, peak memory of a
+# typical command, and 1, 10 and 64 MB command files (64 MiB is the most the
+# client reads). Results are printed as a table;
 # docs/performance.md records them.
 #
 # Not larkwire-sim: it judges and reports each request before it answers,
@@ -20,6 +22,11 @@ scripts/install-deps.sh demo bench
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
 cmake --build build -j 2 --target larkwire answering_peer protocol_floor > /dev/null
 client="$PWD/build/app/larkwire"
+# The tarball's client, configured as scripts/static-check.sh does.
+cmake -S . -B build-static -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
+  -DCMAKE_INSTALL_PREFIX=/usr/local > /dev/null
+cmake --build build-static -j 2 --target larkwire > /dev/null
+static_client="$PWD/build-static/app/larkwire"
 
 source bench/answering_peer.sh
 start_answering_peer
@@ -36,11 +43,13 @@ make_command_file() {
   } > "$path"
 }
 
-echo "== start-up: $runs runs each of nc -N, Larkwire and the protocol's floor, interleaved"
+echo "== start-up: $runs rounds of nc -N, the protocol's floor and both clients, interleaved"
 # bench/protocol_floor does only what the protocol needs (connect, one send,
-# the 100 ms pause, one read, four lines), so what Larkwire takes beyond it is
+# the 100 ms pause, one read, four lines), so what a client takes beyond it is
 # Larkwire's own work; the figure is that, as a share of a whole nc exchange.
-python3 bench/startup.py "$runs" 0.7 "$client" "$PWD/build/bench/protocol_floor" "$port" "$typical"
+# The static client loads no shared library, as the floor does not.
+python3 bench/startup.py "$runs" "$PWD/build/bench/protocol_floor" "$port" "$typical" \
+  "$static_client" 0.06 "$client" 0.7
 
 echo "== peak resident memory, typical command (5 runs)"
 for run in 1 2 3 4 5; do

@@ -1,9 +1,10 @@
-"""Start-up benchmark: times the client, the protocol's floor and `nc -N`
-against the same loopback server, interleaved (each round runs the three in a
-new random order, so that drifting load falls on all alike), and reports
-(client - floor) / nc: Larkwire's own cost as a share of a whole nc exchange.
+"""Start-up benchmark: times one or more builds of the client, the protocol's
+floor and `nc -N` against the same loopback server, interleaved (each round
+runs them all in a new random order, so that drifting load falls on all
+alike), and reports for each client (client - floor) / nc: its own cost as a
+share of a whole nc exchange, beside its target.
 
-    startup.py ROUNDS TARGET CLIENT FLOOR PORT COMMAND_FILE
+    startup.py ROUNDS FLOOR PORT COMMAND_FILE CLIENT TARGET [CLIENT TARGET ...]
 
 Each program is started with posix_spawn, its output to /dev/null, and timed
 from the spawn to the end of its wait, with the monotonic clock.
@@ -14,12 +15,13 @@ import statistics
 import sys
 import time
 
-rounds, target = int(sys.argv[1]), float(sys.argv[2])
-client, floor, port, command_file = sys.argv[3:7]
+rounds, floor, port, command_file = int(sys.argv[1]), *sys.argv[2:5]
+clients = sys.argv[5::2]
+targets = dict(zip(clients, map(float, sys.argv[6::2])))
 commands = {
-    "nc": (["nc", "-N", "127.0.0.1", port], command_file),
-    "client": ([client, "127.0.0.1", port, "1", command_file], os.devnull),
+    "nc -N": (["nc", "-N", "127.0.0.1", port], command_file),
     "floor": ([floor, port], os.devnull),
+    **{client: ([client, "127.0.0.1", port, "1", command_file], os.devnull) for client in clients},
 }
 nc_path = next(
     os.path.join(d, "nc")
@@ -34,7 +36,7 @@ def run(name):
         (os.POSIX_SPAWN_OPEN, 0, stdin, os.O_RDONLY, 0),
         (os.POSIX_SPAWN_OPEN, 1, os.devnull, os.O_WRONLY, 0),
     ]
-    path = nc_path if name == "nc" else argv[0]
+    path = nc_path if name == "nc -N" else argv[0]
     start = time.perf_counter_ns()
     pid = os.posix_spawn(path, argv, os.environ, file_actions=actions)
     _, status = os.waitpid(pid, 0)
@@ -53,13 +55,14 @@ for _ in range(rounds):
     for name in names:
         times[name].append(run(name))
 
-nc, client_, floor_ = (statistics.median(times[n]) for n in ("nc", "client", "floor"))
-own = statistics.median(c - f for c, f in zip(times["client"], times["floor"]))
-ratio = own / nc
-print(
-    f"medians of {rounds} interleaved runs: nc -N {nc:.3f} ms, Larkwire {client_:.3f} ms, "
-    f"protocol floor {floor_:.3f} ms"
-)
-print(f"Larkwire beyond the floor (median of the paired differences): {own:.3f} ms")
-verdict = "met" if ratio <= target else "NOT met"
-print(f"start-up: (Larkwire - floor) / nc = {ratio:.3f}; target <= {target}: {verdict}")
+nc, floor_ = statistics.median(times["nc -N"]), statistics.median(times["floor"])
+print(f"medians of {rounds} interleaved rounds: nc -N {nc:.3f} ms, protocol floor {floor_:.3f} ms")
+width = max(map(len, clients))
+print(f"{'client':{width}}  median ms  beyond the floor ms  ÷ nc   target")
+for client in clients:
+    # The median of the paired differences client - floor of the same rounds.
+    own = statistics.median(c - f for c, f in zip(times[client], times["floor"]))
+    ratio, target = own / nc, targets[client]
+    verdict = "met" if ratio <= target else "NOT met"
+    median = statistics.median(times[client])
+    print(f"{client:{width}}  {median:9.3f}  {own:19.3f}  {ratio:5.3f}  <= {target}: {verdict}")

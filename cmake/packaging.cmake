@@ -2,6 +2,8 @@
 #   Linux (Debian):  cpack -G DEB   the client and larkwire-sim, the user's README, the
 #                                   examples, the copyright file, the changelog,
 #                                   larkwire(1) and larkwire-sim(1)
+#   Linux (static):  scripts/package.sh tar packs the install and the tarball
+#                                   component: the same files but the changelog
 #   Windows (cross): cpack -G ZIP   Larkwire.exe and larkwire-sim.exe, a README for
 #                                   Windows and the licence (CR LF), the command files
 #                                   and branch-on-status.cmd; scripts/make-msi.sh
@@ -22,12 +24,18 @@ larkwire-sim, a rehearsal server, stands in for the layer server: it checks
 each request, reports it and answers Ok or Error, or plays a refusal, a lost
 connection or a missing answer, so that scripts can be tried without the real
 server.")
-set(CPACK_STRIP_FILES ON)
 
 # The command files of examples/; each system gets its own scripting example.
 file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
 if(WIN32)
+  # The linker leaves the symbols out, so that the built executables are the
+  # ones shipped: scripts/package.sh may sign them, and a strip after signing
+  # would drop the signature.
+  if(NOT MSVC)
+    target_link_options(larkwire PRIVATE -s)
+    target_link_options(larkwire-sim PRIVATE -s)
+  endif()
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION .)
   # Windows' own line ends for the texts a Windows user opens; the README is
   # written for Windows and carries the version.
@@ -56,6 +64,7 @@ if(WIN32)
   string(JOIN "\n" msi_example_files ${msi_example_lines})
   configure_file(packaging/larkwire.wxs.in larkwire.wxs @ONLY)
 else()
+  set(CPACK_STRIP_FILES ON)
   include(GNUInstallDirs)
   install(TARGETS larkwire larkwire-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # Text for the user, not the developer README of the source tree.
@@ -63,8 +72,9 @@ else()
   install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
-  # The manual pages carry the project's version; the Debian changelog is
-  # CHANGELOG.md in Debian's format.
+  # The manual pages carry the project's version and the documentation folder
+  # of the prefix they are built for (/usr for the .deb, /usr/local for the
+  # tarball); the Debian changelog is CHANGELOG.md in Debian's format.
   foreach(page larkwire.1 larkwire-sim.1)
     configure_file(man/${page}.in ${CMAKE_CURRENT_BINARY_DIR}/man/${page} @ONLY)
   endforeach()
@@ -94,6 +104,10 @@ else()
   # which installs this component too, holds them.
   install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
+  # The tarball carries the copyright file too: it holds the licence and the
+  # notices that the linked-in libraries ask binaries to reproduce.
+  install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tarball
+          EXCLUDE_FROM_ALL)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Unspecified debian)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

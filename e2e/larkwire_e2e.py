@@ -3,19 +3,21 @@
 # sim never behaves that way, all on 127.0.0.1. Every run is checked byte for byte: its output, its
 # exit status, an empty standard error and, where a server stands, the bytes the server received.
 #
-#   larkwire_e2e.py [--wine] CLIENT SIM [unittest arguments, e.g. a table name]
+#   larkwire_e2e.py [--wine | --static] CLIENT SIM [unittest arguments, e.g. a table name]
 #
 # A table is a class of Table; ctest finds the tables in this file. Its rows are named records,
 # one a line. --wine runs CLIENT (Larkwire.exe) under Wine: Winsock's error numbers, CR LF line
 # ends folded, Z: paths, and no row that needs libfaketime (LARKWIRE_FAKETIME names it). Natively
-# the client runs in a zone far from UTC, so that a client reading local time fails. Texts are
-# bytes spelt as Latin-1.
+# the client runs in a zone far from UTC, so that a client reading local time fails. --static is
+# for statically linked programs, which libfaketime cannot enter: the clocks are the host's, as
+# under Wine, and the rest as natively. Texts are bytes spelt as Latin-1.
 import calendar, json, os, pty, re, resource, select, signal, socket, subprocess, sys
 import tempfile, threading, time, unittest
 from collections import namedtuple
 
-WINE = sys.argv[1:2] == ["--wine"]
-CLIENT, SIM = sys.argv[1 + WINE : 3 + WINE]
+WINE, STATIC = sys.argv[1:2] == ["--wine"], sys.argv[1:2] == ["--static"]
+HOST_CLOCK = WINE or STATIC  # no libfaketime: _id and time are checked against the host's clock
+CLIENT, SIM = sys.argv[1 + HOST_CLOCK : 3 + HOST_CLOCK]
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 FROZEN = "2025-01-23 12:00:00"  # a UTC instant the client's clocks are frozen at
 FAST = "+0 x1000"  # the five-minute limit passes in 0.3 s
@@ -193,6 +195,8 @@ class SimProcess:  # larkwire-sim on a free port of its choosing, with its reque
 class Run:  # one run of the client: output, status, standard error and timing
     def __init__(self, arguments, clock=None, keep_open=(), patience=PATIENCE, **popen):
         environment = dict(popen.pop("env", os.environ))
+        if clock and STATIC:
+            raise unittest.SkipTest("needs libfaketime, which a static client ignores")
         if clock:
             environment["LD_PRELOAD"] = os.environ["LARKWIRE_FAKETIME"]
             environment["FAKETIME"] = clock if clock.startswith("+") else frozen(clock)
@@ -258,7 +262,7 @@ class Table(unittest.TestCase):
         self.assertGreaterEqual(int(run.output.split()[-1]), least_ms, run.why)
 
     def expect_accepted(self, run):  # natively the clock is frozen: no time elapses
-        if WINE:
+        if HOST_CLOCK:
             self.expect_verdict(run, OK_LINE)
         else:
             self.expect(run, FROZEN_OK, Exit.OK)
@@ -270,7 +274,7 @@ class Table(unittest.TestCase):
 
     def expect_request(self, run, received, request):
         # Natively the clocks are frozen; under Wine, Windows' own must fall within the run.
-        if WINE:
+        if HOST_CLOCK:
             layer, tenth = divmod(int(re.search(r'"_id":"(\d+)"', received)[1]), 1000000)
             tenths = [t // 1000000 % 864000 for t in range(run.began, run.ended + 1000000, 1000000)]
             self.assertIn(tenth, tenths)
@@ -391,7 +395,7 @@ class Command(Table):
             with self.subTest(file=row.file[:60]):
                 peer = Peer()
                 # A command sent by mistake meets a silent server: sped up, it ends at once.
-                run = client(peer.port, row.file, clock=None if WINE else FAST)
+                run = client(peer.port, row.file, clock=None if HOST_CLOCK else FAST)
                 self.expect(run, row.message, Exit.BAD_COMMAND)
                 self.expect_received(peer, "")
 
@@ -425,7 +429,7 @@ class Command(Table):
                 self.expect(run, GIVEN_UP, Exit.COMMAND_FILE_FAILED)
                 self.expect_received(peer, "")
 
-    @native_only
+    @unittest.skipIf(HOST_CLOCK, "needs libfaketime")
     def test_a_writer_that_never_stops_is_given_up_after_five_minutes_too(self):
         # A blank every 10 ms, so that no read waits its 100 ms for nothing; after half a second
         # the client's clock jumps ten minutes ahead.
@@ -496,7 +500,9 @@ class Request(Table):
         ]:
             with self.subTest(layer=row.layer, clock=row.clock):
                 sim, file = SimProcess(), path(write(row.file, row.name))
-                run = Run(["127.0.0.1", sim.port, row.layer, file], None if WINE else row.clock)
+                run = Run(
+                    ["127.0.0.1", sim.port, row.layer, file], None if HOST_CLOCK else row.clock
+                )
                 self.assertEqual(sim.stop(), 0)
                 logged = [(e["verdict"], e["request_bytes"]) for e in sim.entries]
                 self.assertEqual(logged, [("Ok", len(row.request))])
@@ -508,7 +514,7 @@ class Request(Table):
         payload = "p" * (8 << 20)  # beyond the sim's 1 MiB
         peer = Peer(pause(0.5), READ, send('{"_id":"1","status":"Ok"}'))
         blob = CUE[:-2] + '"blob":"' + payload + '"}}'
-        run = client(peer.port, blob, "2", None if WINE else FROZEN)
+        run = client(peer.port, blob, "2", None if HOST_CLOCK else FROZEN)
         self.expect_accepted(run)
         request = CUE_SENT.replace('"head_id":"1"', '"blob":"' + payload + '","head_id":"2"')
         self.expect_request(run, peer.finish().received, request.replace("1432000", "2432000"))
@@ -551,11 +557,11 @@ class Answer(Table):
             # No verdict, the connection open: the wait ends when the five minutes have passed.
             Reply((READ, send('{"status":"OK"}')), NO_ANSWER_LINE, clock=FAST),
         ]:
-            if WINE and row.clock == FAST:
+            if HOST_CLOCK and row.clock == FAST:
                 continue
             with self.subTest(script=str(row.script)[:80]):
                 peer = Peer(*row.script)
-                run = client(peer.port, PLAY, "3", None if WINE else row.clock)
+                run = client(peer.port, PLAY, "3", None if HOST_CLOCK else row.clock)
                 self.expect_verdict(run, row.verdict, row.least_ms)
                 self.assertLess(run.seconds, 3 if row.clock == SPED else 30, run.why)
                 self.assertTrue(complete(peer.finish().data) and '"DSK_Play"' in peer.received)
@@ -613,13 +619,13 @@ class Sim(Table):
             Mode("--split", PLAY, OK_LINE, "Ok", least_ms=500),
             Mode("--split --answer error", PLAY, ERROR_LINE, "Error", least_ms=500),
         ]:
-            if WINE and (row.clock == FAST or row.native_only):
+            if HOST_CLOCK and row.clock == FAST or WINE and row.native_only:
                 continue
             with self.subTest(options=row.options, command=row.command):
                 sim = SimProcess(*row.options.split())
-                run = client(sim.port, row.command, "7", None if WINE else row.clock)
+                run = client(sim.port, row.command, "7", None if HOST_CLOCK else row.clock)
                 self.expect_verdict(run, row.verdict, row.least_ms)
-                if WINE or row.clock is None:
+                if HOST_CLOCK or row.clock is None:
                     self.assertTrue(row.least_ms / 1000 <= run.seconds < row.most_seconds, run.why)
                 self.assertEqual(sim.stop(), 0)
                 status = r'^\{"_id":"7\d{6}","status":"(\w+)".*'
@@ -631,7 +637,7 @@ class Sim(Table):
         socket.create_connection(("127.0.0.1", int(sim.port))).close()  # no request, no turn
         too_large = CUE[:-2] + '"clip":"' + "x" * 3000 + '"}}'  # for the log; service goes on
         plan = [(too_large, OK_LINE, None), (CUE, ERROR_LINE, None)]
-        if not WINE:  # the last mode stays: no answer, the five minutes sped up
+        if not HOST_CLOCK:  # the last mode stays: no answer, the five minutes sped up
             plan += [(CUE, NO_ANSWER_LINE, FAST)] * 2
         for command, verdict, clock in plan:
             self.expect_verdict(client(sim.port, command, clock=clock), verdict)
@@ -741,7 +747,7 @@ class Sim(Table):
 
 if __name__ == "__main__":
     try:
-        unittest.main(argv=sys.argv[:1] + sys.argv[3 + WINE :])
+        unittest.main(argv=sys.argv[:1] + sys.argv[3 + HOST_CLOCK :])
     finally:
         for process in SIMS:
             process.kill()

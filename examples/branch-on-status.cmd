@@ -16,6 +16,10 @@ rem A few of the client's messages (a bad port or layer, a file that does not
 rem open) have no line end of their own: an empty echo ends them.
 echo.
 
+rem The status is compared as a number, never with "if errorlevel 1", which
+rem means "1 or more": every negative status passes it by, and a refused
+rem command (-12) would take the success branch. To stop on anything but
+rem success: if %status% NEQ 0 goto failed
 if %status% EQU 0 goto accepted
 if %status% EQU -12 goto fallback
 rem Mostly the arguments, the command file, the network or the socket library:

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs examples/branch-on-status.sh against larkwire-sim through each of its
 # branches: the sim accepting, the sim refusing, and a command file that does
-# not exist. Run by ctest:
+# not exist; then its rehearsal, which starts a sim of its own: accepting,
+# refusing, and a sim that does not start. Run by ctest:
 #   scripts/example-test.sh LARKWIRE LARKWIRE_SIM
 set -euo pipefail
 cd "$(dirname "$0")/.."
-export LARKWIRE=$1
+export LARKWIRE=$1 LARKWIRE_SIM=$2
 sim_command=("$2")
 source scripts/start-sim.sh
 
@@ -28,4 +29,14 @@ start_sim --answer error
 expect 1 "refused or unanswered: playing the fallback" 127.0.0.1 "$port" 1 examples/DskPlay.json
 expect 2 "no verdict from the server (status 250): check the arguments, the file, the network and the server" \
   127.0.0.1 "$port" 1 "$scratch/missing.json"
-echo "branch-on-status.sh: all three branches taken as expected"
+stop_sim
+expect 0 "accepted: going on with the rundown" --rehearse 1 examples/DskPlay.json
+if [ "$(head -n 1 "$scratch/out")" != "rehearsal: no server; larkwire-sim stands in for it" ]; then
+  cat "$scratch/out"
+  echo "branch-on-status.sh --rehearse does not say first that it rehearses" >&2
+  exit 1
+fi
+expect 1 "refused or unanswered: playing the fallback" --rehearse 1 examples/DskPlay.json --answer error
+expect 2 "rehearsal: larkwire-sim did not start; nothing was sent" \
+  --rehearse 1 examples/DskPlay.json --answer maybe
+echo "branch-on-status.sh: all three branches taken as expected, by itself and in rehearsal"

@@ -9,9 +9,10 @@
 #   test     demo, plus GoogleTest, libfaketime and Python (scripts/test.sh)
 #   check    clang with its sanitizer and libFuzzer runtimes, the analysers,
 #            the formatters, valgrind (scripts/check.sh)
-#   windows  the MinGW-w64 cross compiler, Wine, and wixl, msitools and
-#            faketime for the MSI (scripts/windows-check.sh, scripts/make-msi.sh)
-#   package  cpack's Debian helpers and lintian (scripts/package.sh)
+#   windows  the MinGW-w64 cross compiler, Wine, wixl, msitools and faketime
+#            for the MSI, osslsigncode and openssl for signing
+#            (scripts/windows-check.sh, scripts/make-msi.sh)
+#   package  cpack's Debian helpers, lintian and man (scripts/package.sh)
 #   bench    the timing tools and netcat (bench/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,8 +20,8 @@ cd "$(dirname "$0")/.."
 demo=(cmake make g++ nlohmann-json3-dev libasio-dev libcli11-dev)
 test=("${demo[@]}" libgtest-dev faketime libfaketime python3)
 check=(clang libclang-rt-14-dev clang-format clang-tidy cppcheck valgrind black)
-windows=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools faketime)
-package=(dpkg-dev file lintian)
+windows=(g++-mingw-w64-x86-64-posix wine wine64 wixl msitools faketime osslsigncode openssl)
+package=(dpkg-dev file lintian man-db)
 bench=(hyperfine time netcat-openbsd jq python3)
 
 if [ $# -eq 0 ]; then
