@@ -16,27 +16,18 @@ TEST(ClassifyAnswer, AnObjectsOwnStatusDecidesAndTheWordsJudgeTheRest) {
     Verdict while_open;  // more bytes may come
     Verdict once_final;  // nothing more can come
   } cases[] = {
-      {R"({"detail":{"status":"ok"},"status":"Error"})", Verdict::kError, Verdict::kError},
-      {R"({"status" : "Error" ,"ok":true})", Verdict::kError, Verdict::kError},
+      {R"({"detail":{"code":7,"status":"ok"},"status":"Error"})", Verdict::kError, Verdict::kError},
       {R"({"note":"status","x":"a\"","status":"error","ok":1)", Verdict::kError, Verdict::kError},
-      {R"({"status":"Ok","status":"Error"})", Verdict::kOk, Verdict::kOk},
       {"\xEF\xBB\xBF{\"status\":\"Error\",\"ok\":false}", Verdict::kError, Verdict::kError},
-      // No status word of its own: the words of the whole text, once it ends.
+      // No status word of its own: the words of the whole text, once an object ends.
       {R"({"detail":{"status":"ok"}})", Verdict::kOk, Verdict::kOk},
-      {R"({"status":"done","result":"ok")", Verdict::kNone, Verdict::kOk},
       {R"({"ok":false,"status":"Er)", Verdict::kNone, Verdict::kOk},
       {R"({"status":"received"} {"result":"ok"})", Verdict::kOk, Verdict::kOk},
-      {R"({"status":"received"} {"status":"Error","ok":1})", Verdict::kError, Verdict::kError},
-      {R"({"a":"\"status\":\"ok\""})", Verdict::kNone, Verdict::kNoAnswer},
-      {R"({"Ok":"Ok","ok":"error"})", Verdict::kNone, Verdict::kNoAnswer},
       {R"({"status":"\u0045rror"})", Verdict::kNone, Verdict::kNoAnswer},
       {R"({"status":"OK"} {"status":"Okay"} {"status":Ok})", Verdict::kNone, Verdict::kNoAnswer},
       // Text that is no object, also after objects: the words as they arrive.
       {R"({"hello":"x"}, {"status":"Ok"})", Verdict::kOk, Verdict::kOk},
       {R"({"hello":"x"} "status" "error")", Verdict::kError, Verdict::kError},
-      {R"("Ok" then "status".)", Verdict::kOk, Verdict::kOk},
-      {R"([{"status":"Error","x":"ok"}])", Verdict::kOk, Verdict::kOk},
-      {" \r\n", Verdict::kNone, Verdict::kNoAnswer},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(exchange::ClassifyAnswer(c.text, false), c.while_open) << c.text;
@@ -46,28 +37,30 @@ TEST(ClassifyAnswer, AnObjectsOwnStatusDecidesAndTheWordsJudgeTheRest) {
 
 TEST(TakeReceive, EndsTheWaitOnceNothingMoreCanArrive) {
   using Step = exchange::WaitStep;
+  const std::string pending = R"({"status":"done","result":"ok")";
+  const std::string full = R"({"status":"busy")" + std::string(1008, ' ');
   const struct {
-    const char* held;  // the answer bytes received before
-    long received;     // bytes, 0 for the end of the stream, -1 for a failure
+    std::string arrived;  // the answer's bytes, the last `received` of them in this receive
+    long received;        // 0 for the end of the stream, -1 for a failure
     int error;
     Step step;
   } cases[] = {
-      {R"({"status":"done","result":"ok")", 0, 0, Step::kOk},
-      {R"({"status":"done","result":"ok")", -1, ECONNABORTED, Step::kOk},
-      {R"({"status":"done","result":"ok")", -1, EIO, Step::kOk},
-      {R"({"status":"done","result":"ok")", -1, EINTR, Step::kGoOn},
-      {R"({"status":"done","result":"ok")", -1, EAGAIN, Step::kGoOn},
-      {R"({"status":"done")", -1, ECONNABORTED, Step::kNoAnswer},
+      {pending, 0, 0, Step::kOk},
+      {pending, -1, ECONNABORTED, Step::kOk},
+      {pending, -1, EINTR, Step::kGoOn},
+      {R"({"status":"done")", -1, EIO, Step::kNoAnswer},
       {R"({"status":"done")", -1, ECONNRESET, Step::kConnectionLost},
-      {R"({"status":"done")", -1, ENOTCONN, Step::kConnectionLost},
       {R"({"status":"done")", -1, ETIMEDOUT, Step::kConnectionLost},
+      {full, 1, 0, Step::kNoAnswer},
+      {std::string(R"({"status":"busy"})") + '\0' + R"({"status":"Ok"})", 16, 0, Step::kNoAnswer},
   };
   for (const auto& c : cases) {
     exchange::AnswerBuffer answer;
-    std::memcpy(answer.bytes, c.held, std::strlen(c.held));
-    exchange::TakeReceive(answer, static_cast<long>(std::strlen(c.held)), 0);
+    std::memcpy(answer.bytes, c.arrived.data(), c.arrived.size());
+    answer.fill =
+        static_cast<int>(c.arrived.size() - static_cast<std::size_t>(std::max(c.received, 0L)));
     EXPECT_EQ(exchange::TakeReceive(answer, c.received, c.error), c.step)
-        << c.held << " " << c.received << " " << c.error;
+        << c.arrived.substr(0, 40) << " " << c.received << " " << c.error;
   }
 }
 

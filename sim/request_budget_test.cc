@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 TEST(RequestBudget, GivesEveryRequestItsFirstBytesAndSharesTheRest) {
-  constexpr std::size_t kFree = sim::kFreeRequestBytes, kShared = sim::kHeldRequestBudget;
+  constexpr std::size_t kFree = sim::kFreeRequestBytes;
+  constexpr std::size_t kShared = sim::kHeldRequestBudget;
   const struct {
-    std::size_t held, given_back, needed, more;
+    std::size_t held;        // room taken by other requests
+    std::size_t given_back;  // then given back
+    std::size_t needed;      // the request's size with its new bytes
+    std::size_t more;        // the room that takes
     bool taken;
   } cases[] = {
       {0, 0, kFree + 1, kShared, true},       {1, 0, kFree + 1, kShared, false},

@@ -23,6 +23,13 @@ TEST(FormatRequestLine, TellsHowFarTimeLiesAheadForEvery64BitTime) {
   }
 }
 
+TEST(FormatRequestLine, ShowsWhatATerminalWouldActOnAsEscapes) {
+  sim::RequestRecord record;
+  record.verdict.type = "DSK_Pause\xC2\x85\xE2\x80\xAE\x1B\\";  // C1 control, override, escape
+  const std::string line = sim::FormatRequestLine(record);
+  EXPECT_NE(line.find(" DSK_Pause\\u0085\\u202e\\u001b\\\\ _id "), std::string::npos) << line;
+}
+
 TEST(FormatLogEntry, ShowsARequestNestedDeeperThanTheClientSendsAsText) {
   for (const std::size_t depth : {512, 513}) {
     sim::RequestRecord record;
