@@ -49,7 +49,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 step "fuzzers, ${fuzz_seconds} s each, side by side"
 # Each fuzzer runs on one core; all at once take the time of one.
-fuzz_targets=(answer_fuzzer request_framing_fuzzer sim_judge_fuzzer)
+fuzz_targets=(answer_fuzzer sim_request_fuzzer)
 declare -A fuzz_work fuzz_pid
 for target in "${fuzz_targets[@]}"; do
   work="$(mktemp -d)"
