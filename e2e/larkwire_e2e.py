@@ -77,9 +77,8 @@ def free_socket(listen=True):  # the client takes ports 1..55555; ephemeral ones
     return s
 
 
-# What a scripted server does: read the whole request, shut its sending side, close, reset.
+# What a scripted server does: read the whole request, close, reset.
 READ = ("read",)
-HALF = ("half",)
 CLOSE = ("close",)
 RESET = ("reset",)
 
@@ -90,14 +89,6 @@ def send(text):
 
 def pause(seconds):
     return ("pause", seconds)
-
-
-def parted(text, *cuts):  # the text sent in pieces, cut at the given places, 0.15 s apart
-    places = [0, *cuts, len(text)]
-    steps = [send(text[: places[1]])]
-    for begin, end in zip(places[1:], places[2:]):
-        steps += [pause(0.15), send(text[begin:end])]
-    return steps
 
 
 def complete(data):  # the request has no terminator: it ends where one JSON value does
@@ -131,8 +122,6 @@ class Peer:  # plays its script on the first connection, then reads on until the
             if step == READ:
                 while not complete(self.data) and self.receive(connection):
                     pass
-            elif step == HALF:
-                connection.shutdown(socket.SHUT_WR)
             elif step in (CLOSE, RESET):  # a zero linger time makes the close abortive
                 linger = bytes([step == RESET, 0, 0, 0, 0, 0, 0, 0])
                 return connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, linger)
@@ -179,13 +168,6 @@ class SimProcess:  # larkwire-sim on a free port of its choosing, with its reque
 
     def connect(self):
         return socket.create_connection(("127.0.0.1", int(self.port)))
-
-    def await_output(self, text):
-        for _ in range(500):
-            if text in self.output:
-                return True
-            time.sleep(0.01)
-        return False
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
@@ -329,7 +311,7 @@ def nested(depth, type="DSK_Cue"):
 
 
 # A command file and the message that refuses it.
-Refused = namedtuple("Refused", "file message wine_only", defaults=(False,))
+Refused = namedtuple("Refused", "file message")
 
 
 def refused(file, message):  # the message quotes the file as it is
@@ -338,11 +320,9 @@ def refused(file, message):  # the message quotes the file as it is
 
 class Command(Table):
     def test_a_refused_command_prints_its_one_message_and_sends_nothing(self):
-        crlf = '{\r\n"params":{}\r\n}\r\n'
         for row in [
             refused("", BAD_FORMAT),
             refused('{"params":{}}\n', NO_TYPE),
-            refused('{"type":1}', NO_PARAMS),
             refused('{"type":1,"params":[]}', BAD_PARAMS),
             refused('{"type":5,"params":{}}', NOT_A_STRING),
             refused('{"type":"%s%n%d"}', NO_PARAMS),
@@ -352,12 +332,7 @@ class Command(Table):
             # blanks, however far, would be left out without a word.
             Refused(CUE[:-2] + '"t":"Breaking\0   \nNews"}}', ZERO_BYTE.format(41)),
             Refused(CUE + "\0" + " " * 70000 + "x", ZERO_BYTE.format(len(CUE))),
-            # Text mode on Windows: CR LF arrives as LF, and Ctrl-Z ends the text.
-            Refused(crlf, NO_TYPE.format(crlf.replace("\r", "")), wine_only=True),
-            Refused('{"type":1}\x1A{"params":{}}', NO_PARAMS.format('{"type":1}'), wine_only=True),
         ]:
-            if row.wine_only and not WINE:
-                continue
             peer = Peer()
             # A command sent by mistake meets a silent server: sped up, it ends at once.
             run = client(peer.port, row.file, clock=None if HOST_CLOCK else FAST)
@@ -433,42 +408,32 @@ class Request(Table):
         scte += '"time":17376768000000000},"type":"SCTE_SetMessage"}'
         deep = '{"_id":"3036000","deep":' + "[" * 511 + "]" * 511 + ',"params":{"head_id":"1",'
         stop = deep + '"layer_id":"2","time":17375940010990000},"type":"DSK_Stop"}'
-        layer_5 = CUE_SENT.replace("1432000", "5432000").replace('"layer_id":"1"', '"layer_id":"3"')
         bom_crlf = '\xEF\xBB\xBF{\r\n"type":"SCTE_SetMessage",\r\n"params":{"time":"x"}\r\n}'
+        payload = "p" * (8 << 20)  # more than a socket holds, and beyond the sim's 1 MiB
+        large = CUE_SENT.replace('"head_id":"1"', '"blob":"' + payload + '","head_id":"1"')
         for row in [
             Sent("2", file, "2025-01-23 00:00:09.990", eject),
             # The last layer, a byte-order mark, CR LF line ends; a timed command's "time" replaced.
             Sent("99", bom_crlf, "2025-01-23 23:59:59", scte),
-            Sent("1", CUE, "1969-12-31 23:00:00", CUE_SENT.replace("1432000", "1828000")),
             # Zero bytes and blanks after the command change nothing.
             Sent("1", CUE + "\0\0 \t\r\n\0", FROZEN, CUE_SENT),
             Sent("3", nested(511, "DSK_Stop"), "2025-01-23 01:00:00.099", stop),
+            Sent("1", CUE[:-2] + '"blob":"' + payload + '"}}', FROZEN, large),
             # Named outside the ANSI code page: Windows opens it by its UTF-16 name.
-            Sent("5", CUE, FROZEN, layer_5, name="\u65e5\u672c.json"),
-            Sent("5", CUE, FROZEN, layer_5, name="\U0001f3ac.json"),
+            Sent("1", CUE, FROZEN, CUE_SENT, name="\u65e5\u672c\U0001f3ac.json"),
         ]:
-            peer = Peer(READ, send('{"status":"Ok"}'))
+            peer = Peer(pause(0.2), READ, send('{"status":"Ok"}'))  # a server that reads late
             file = path(write(row.file, row.name))
             run = Run(["127.0.0.1", peer.port, row.layer, file], None if HOST_CLOCK else row.clock)
             self.expect_verdict(run, OK_LINE, 0)
             self.expect_request(run, peer.finish(), row.request)
-
-    def test_a_large_request_arrives_whole_at_a_server_that_reads_late(self):
-        payload = "p" * (8 << 20)  # beyond the sim's 1 MiB
-        peer = Peer(pause(0.5), READ, send('{"_id":"1","status":"Ok"}'))
-        blob = CUE[:-2] + '"blob":"' + payload + '"}}'
-        run = client(peer.port, blob, "2", None if HOST_CLOCK else FROZEN, patience=60)
-        self.expect_verdict(run, OK_LINE, 0)
-        request = CUE_SENT.replace('"head_id":"1"', '"blob":"' + payload + '","head_id":"2"')
-        self.expect_request(run, peer.finish(), request.replace("1432000", "2432000"))
 
 
 # What the server does, the client's verdict, its clock and an OK's least elapsed time. Sped up,
 # a verdict that waited for the five minutes would show.
 Reply = namedtuple("Reply", "script verdict clock least_ms", defaults=(SPED, 100))
 STATUS_OK = '"status":"Ok"'
-NESTED_OK = '{"layer":{"code":1,"status":"ok"},"status":"Error"}'
-GARBAGE = "".join(map(chr, range(1, 256))).replace('"', "")
+NESTED = '{"layer":{"code":1,"status":"ok"},"status":"Error"}'  # a nested status never decides
 
 
 class Answer(Table):
@@ -477,12 +442,11 @@ class Answer(Table):
             Reply([send("{" + STATUS_OK + "}"), READ], OK_LINE),  # before the request
             Reply([READ, send('{"sta'), pause(0.3), send('tus":"Ok"}')], OK_LINE, least_ms=300),
             # Wherever the server's writes part an answer of objects, the verdict is the same.
-            Reply([READ, *parted(NESTED_OK, 14, 36)], ERROR_LINE),
+            Reply([READ, send(NESTED[:14]), pause(0.15), send(NESTED[14:])], ERROR_LINE),
             # Only 1024 bytes are read; text that can no longer change is decided at once.
             Reply([READ, send(" " * (1024 - len(STATUS_OK)) + STATUS_OK)], OK_LINE),
             Reply([READ, send(" " * (1025 - len(STATUS_OK)) + STATUS_OK)], NO_ANSWER_LINE),
             Reply([READ, send('{"result":"Ok"}'), CLOSE], NO_ANSWER_LINE),
-            Reply([READ, send(GARBAGE), pause(0.15), send("\0" + STATUS_OK)], NO_ANSWER_LINE),
             # No verdict, the connection open: the wait ends when the five minutes have passed.
             Reply([READ, send('{"status":"OK"}{"status":"Okay"}')], NO_ANSWER_LINE, FAST),
         ]:
@@ -499,7 +463,6 @@ class Answer(Table):
         file = write(CUE[:-2] + '"blob":"' + "b" * (16 << 20) + '"}}')
         for script, clock, errors in [
             ([pause(0.3), RESET], None, "(32|104)"),
-            ([pause(0.3), HALF, pause(0.1), CLOSE], None, "(32|104)"),
             ([pause(3)], FAST, "110"),  # the send's five minutes pass before it reads
         ]:
             peer = Peer(*script)
@@ -532,7 +495,6 @@ class Sim(Table):
     def test_each_answer_mode_gives_the_client_its_outcome(self):
         for row in [
             Mode("", PLAY, OK_LINE),
-            Mode("", UNKNOWN, ERROR_LINE),
             Mode("--answer ok", UNKNOWN, OK_LINE),
             Mode("--answer error", PLAY, ERROR_LINE),
             Mode("--answer none", PLAY, NO_ANSWER_LINE, clock=FAST),
@@ -584,7 +546,6 @@ class Sim(Table):
             time.sleep(0.5)
             self.assertIsNone(process.poll())  # the first line came while it still waited
             self.assertEqual(process.wait(PATIENCE), 0)
-            process.stdout.close()
         self.assertEqual([entry["verdict"] for entry in sim.stop().entries], ["Ok"] * 6)
 
     @native_only
@@ -628,6 +589,7 @@ class Sim(Table):
 
     def test_requests_the_client_never_sends_are_judged_and_shown_as_they_are(self):
         sim = SimProcess()
+        lines = []
         deep = "[" * 140000 + "]" * 140000  # a copy of it would take a stack frame a level
         for params, type, reason, shown in [
             ('"layer_id":"2"', "DSK_Play", TIME_MISSING, " time ahead -: Error - "),
@@ -641,19 +603,16 @@ class Sim(Table):
             with sim.connect() as raw:
                 raw.sendall(request.encode())
                 self.assertEqual(json.loads(raw.recv(4096)).get("message", ""), reason)
-            self.assertTrue(sim.await_output(shown), sim.output)
+            lines.append(shown)
         # Logged as text, as dumping a request nested past 512 levels would recurse as deep.
         self.assertIsInstance(sim.stop().entries[4]["request"], str)
+        for shown in lines:
+            self.assertIn(shown, sim.output)
 
     @native_only
     def test_its_own_failures_say_so_and_end_non_zero(self):
-        taken = free_socket()
-        where = f"127.0.0.1:{taken.getsockname()[1]}"
         for options, status, told in [
-            ("--version", 0, "larkwire-sim " + os.environ["LARKWIRE_VERSION"] + "\n"),
-            (f"--listen {where}", 1, f"can't listen on {where}: the port is in use by another"),
             ("--listen 127.0.0.1:0 --log /none/r", 1, "can't open the log file /none/r"),
-            ("--listen 203.0.113.9:1", 1, "warning: 203.0.113.9 is not a loopback address"),
             ("--delay 0x400", 2, "--delay: the delay must be decimal digits"),
             ("--listen 127.0.0.1:55556", 2, "--listen: the port must be a number 0..55555"),
             ("--log ''", 2, "--log: name a file"),
@@ -662,7 +621,6 @@ class Sim(Table):
             run = subprocess.run([SIM, *shlex.split(options)], capture_output=True, text=True)
             self.assertEqual(run.returncode, status, options)
             self.assertIn(told, run.stdout + run.stderr)
-        taken.close()
 
 
 if __name__ == "__main__":
@@ -671,4 +629,3 @@ if __name__ == "__main__":
     finally:
         for process in SIMS:
             process.kill()
-        files.cleanup()

@@ -55,6 +55,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.request_bytes = size;
   const std::string entry = sim::FormatLogEntry(record);
   Require(entry.find('\n') == std::string::npos && nlohmann::json::accept(entry));
-  Require(record.verdict.accepted == record.verdict.reason.empty());
   return 0;
 }
