@@ -12,8 +12,8 @@
 # (Winsock's error numbers, CR LF line ends, Z: paths); with --static, statically linked programs,
 # which libfaketime cannot enter. Both take the host's clocks, and skip what needs libfaketime.
 # Texts are bytes spelt as Latin-1.
-import calendar, json, os, re, shlex, signal, socket, subprocess, sys, tempfile, threading
-import time, unittest
+import calendar, json, os, re, select, shlex, signal, socket, subprocess, sys, tempfile
+import threading, time, unittest
 from collections import namedtuple
 
 PROFILE = sys.argv[1] if sys.argv[1] in ("--wine", "--static") else ""
@@ -104,16 +104,19 @@ class Peer:  # plays its script on the first connection, then reads on until the
         self.port = str(self.listener.getsockname()[1])
         self.data = bytearray()
         self.connections = 0
+        self.finishing = False
         self.thread = threading.Thread(target=self.serve, args=(script,), daemon=True)
         self.thread.start()
 
     def serve(self, script):
-        try:
-            connection = self.listener.accept()[0]
-        except OSError:  # finished without a connection
-            return
+        while True:
+            finishing = self.finishing  # a client that has ended may have left its connection
+            if select.select([self.listener], [], [], 0 if finishing else 0.02)[0]:
+                break
+            if finishing:
+                return
         self.connections = 1
-        with connection:
+        with self.listener.accept()[0] as connection:
             connection.settimeout(PATIENCE)
             self.play(connection, script)
 
@@ -140,8 +143,8 @@ class Peer:  # plays its script on the first connection, then reads on until the
         self.data += piece
         return piece != b""
 
-    def finish(self):  # what arrived; a connection the client left is accepted first
-        self.listener.shutdown(socket.SHUT_RDWR)
+    def finish(self):  # what arrived
+        self.finishing = True
         self.thread.join()
         self.listener.close()
         return self.data.decode("latin-1")
@@ -149,8 +152,7 @@ class Peer:  # plays its script on the first connection, then reads on until the
 
 class SimProcess:  # larkwire-sim on a free port of its choosing, with its request log
     def __init__(self, *options, limit=None):  # limit: one of prlimit's, such as --fsize=2000
-        self.directory = tempfile.TemporaryDirectory(prefix="larkwire-sim-")
-        self.log = os.path.join(self.directory.name, "requests.jsonl")
+        self.log = write("")
         command = [SIM, "--listen", "127.0.0.1:0", "--log", self.log, *options]
         if limit:
             command = ["prlimit", limit, *command]
@@ -177,7 +179,6 @@ class SimProcess:  # larkwire-sim on a free port of its choosing, with its reque
         assert self.assert_status == 0, self.output
         with open(self.log, encoding="utf-8") as log:
             self.entries = [json.loads(line) for line in log]
-        self.directory.cleanup()
         return self
 
 

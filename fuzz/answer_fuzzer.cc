@@ -30,12 +30,6 @@ WaitStep ReceiveInPieces(const std::string& answer, std::size_t piece) {
   return step == WaitStep::kGoOn ? exchange::TakeReceive(buffer, 0, 0) : step;
 }
 
-void Require(bool property) {
-  if (!property) {
-    std::abort();
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -61,8 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t end = 0; end <= text.size(); ++end) {
     const exchange::AnswerVerdict early =
         exchange::ClassifyAnswer(std::string_view(text).substr(0, end), false);
-    Require(early == exchange::AnswerVerdict::kNone || early == whole);
+    if (early != exchange::AnswerVerdict::kNone && early != whole) {
+      std::abort();
+    }
   }
-  Require(ReceiveInPieces(text, piece) == ReceiveInPieces(text, text.size() + 1));
+  if (ReceiveInPieces(text, piece) != ReceiveInPieces(text, text.size() + 1)) {
+    std::abort();
+  }
   return 0;
 }
