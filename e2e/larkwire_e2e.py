@@ -620,9 +620,9 @@ class Sim(Table):
             ("--log ''", 2, "--log: name a file"),
             ("--split=3", 2, "split was given a disallowed flag override"),
         ]:
-            run = subprocess.run([SIM, *shlex.split(options)], capture_output=True, text=True)
+            run = subprocess.run([SIM, *shlex.split(options)], capture_output=True, timeout=5)
             self.assertEqual(run.returncode, status, options)
-            self.assertIn(told, run.stdout + run.stderr)
+            self.assertIn(told, (run.stdout + run.stderr).decode())
 
 
 if __name__ == "__main__":
