@@ -169,7 +169,7 @@ class SimProcess:  # larkwire-sim on a free port of its choosing, with its reque
             self.output += line
 
     def connect(self):
-        return socket.create_connection(("127.0.0.1", int(self.port)))
+        return socket.create_connection(("127.0.0.1", int(self.port)), timeout=PATIENCE + 5)
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
@@ -480,7 +480,7 @@ class Answer(Table):
             run = f"{shlex.quote(CLIENT)} 127.0.0.1 {peer.port} 1 {shlex.quote(write(CUE))}"
             for command in [run, shlex.quote(SIM) + " --version"]:
                 shell = ["bash", "-o", "pipefail", "-c", command + standard_output]
-                self.assertEqual(subprocess.run(shell).returncode, 0, command)
+                self.assertEqual(subprocess.run(shell, timeout=PATIENCE).returncode, 0, command)
             self.assertRegex(peer.finish(), sent)
 
 
