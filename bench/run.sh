@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Benchmarks of the release client against a loopback peer that answers at
 # once (bench/answering_peer): start-up against the protocol's floor and
-# `nc -N`, the static tarball's client (build-static/) and the .deb's
-# (build/) side by side in one run; then, for the .deb's, peak memory of a
+# `nc -N`, the static tarball's client (build-static/) and the dynamically
+# linked one (build-bench/, built as the .deb's) side by side in one run;
+# then, for the dynamically linked one, peak memory of a
 # typical command, and 1, 10 and 64 MB command files (64 MiB is the most the
 # client reads). Results are printed as a table;
 # docs/performance.md records them.
@@ -19,17 +20,30 @@ runs="${RUNS:-200}"
 pause_s=0.100 # the client's mandated first pause before it looks for the answer
 
 scripts/install-deps.sh demo bench
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
-cmake --build build -j 2 --target larkwire answering_peer protocol_floor > /dev/null
-client="$PWD/build/app/larkwire"
+scripts/build.sh build-bench -DBUILD_TESTING=OFF -DLARKWIRE_BENCHMARKS=ON \
+  -- larkwire answering_peer protocol_floor >/dev/null
+client="$PWD/build-bench/app/larkwire"
 # The tarball's client, configured as scripts/static-check.sh does.
-cmake -S . -B build-static -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
-  -DCMAKE_INSTALL_PREFIX=/usr/local > /dev/null
-cmake --build build-static -j 2 --target larkwire > /dev/null
+scripts/build.sh build-static -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
+  -DCMAKE_INSTALL_PREFIX=/usr/local -- larkwire >/dev/null
 static_client="$PWD/build-static/app/larkwire"
 
-source bench/answering_peer.sh
-start_answering_peer
+scratch=$(mktemp -d)
+peer_pid=""
+trap '[ -z "$peer_pid" ] || kill "$peer_pid"; rm -rf "$scratch"' EXIT
+# The peer takes the port it is given: tried on random ports until one is free.
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  port=$((20000 + RANDOM % 35000))
+  build-bench/bench/answering_peer "$port" &
+  peer_pid=$!
+  sleep 0.3
+  kill -0 "$peer_pid" 2>/dev/null && break
+  peer_pid=""
+done
+if [ -z "$peer_pid" ]; then
+  echo "no free port for the peer" >&2
+  exit 1
+fi
 
 typical="$scratch/typical.json"
 printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$typical"
@@ -48,7 +62,7 @@ echo "== start-up: $runs rounds of nc -N, the protocol's floor and both clients,
 # the 100 ms pause, one read, four lines), so what a client takes beyond it is
 # Larkwire's own work; the figure is that, as a share of a whole nc exchange.
 # The static client loads no shared library, as the floor does not.
-python3 bench/startup.py "$runs" "$PWD/build/bench/protocol_floor" "$port" "$typical" \
+python3 bench/startup.py "$runs" "$PWD/build-bench/bench/protocol_floor" "$port" "$typical" \
   "$static_client" 0.06 "$client" 0.7
 
 echo "== peak resident memory, typical command (5 runs)"

@@ -4,8 +4,9 @@
 #
 #   bench/sim_abuse.sh [SIM [SIM]]
 #
-# measures build/sim/larkwire-sim, or the sims given: with two (an earlier
-# build first, say), each figure shows for both side by side, in one run.
+# measures build-bench/sim/larkwire-sim, or the sims given: with two (an
+# earlier build first, say), each figure shows for both side by side, in one
+# run.
 #   1. 200 silent connections held against a sim under `ulimit -n 64`: how
 #      long a real client waits for its answer, and what the sim prints.
 #   2. 100 connections sending 15 KB each in 4-byte pieces: how long a real
@@ -15,14 +16,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
-cmake --build build -j 2 --target larkwire larkwire-sim sim_load > /dev/null
+scripts/install-deps.sh demo bench
+scripts/build.sh build-bench -DBUILD_TESTING=OFF -DLARKWIRE_BENCHMARKS=ON \
+  -- larkwire larkwire-sim sim_load >/dev/null
 sims=("$@")
-[ ${#sims[@]} -gt 0 ] || sims=(build/sim/larkwire-sim)
+[ ${#sims[@]} -gt 0 ] || sims=(build-bench/sim/larkwire-sim)
 
-source scripts/start-sim.sh
+source examples/start-sim.sh
+scratch=$(mktemp -d)
 load_pid=""
-trap 'kill $load_pid 2>/dev/null || true; stop_sim; rm -rf "$scratch"' EXIT
+trap '[ -z "$load_pid" ] || kill "$load_pid"; stop_sim; rm -rf "$scratch"' EXIT
 
 # The figures in the order measured, each with one value per sim.
 declare -A figures
@@ -40,15 +43,14 @@ figure() {
 sim_under_limit() {
   local sim=$1 limit=$2
   shift 2
-  sim_command=(prlimit "--nofile=$limit" "$sim")
-  start_sim "$@"
+  start_sim "$scratch/sim.log" prlimit "--nofile=$limit" "$sim" "$@"
 }
 
 # Runs one real client; prints its wall time in seconds, or fails.
 real_client() {
   local start end
   start=$(date +%s%N)
-  if ! build/app/larkwire 127.0.0.1 "$port" 1 examples/DskCue.json > "$scratch/client.out"; then
+  if ! build-bench/app/larkwire 127.0.0.1 "$sim_port" 1 examples/DskCue.json > "$scratch/client.out"; then
     echo "sim_abuse: the real client was not answered OK:" >&2
     cat "$scratch/client.out" >&2
     exit 1
@@ -60,7 +62,7 @@ real_client() {
 # start_load CONNECTIONS BYTES PIECE SECONDS: bench/sim_load against the sim,
 # given a second to connect.
 start_load() {
-  build/bench/sim_load "$port" "$@" > "$scratch/load.out" &
+  build-bench/bench/sim_load "$sim_port" "$@" > "$scratch/load.out" &
   load_pid=$!
   sleep 1
 }

@@ -71,6 +71,8 @@ else()
   install(FILES packaging/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
   install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  # Sourced by branch-on-status.sh, and by any script that starts a sim.
+  install(FILES examples/start-sim.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # The manual pages carry the project's version and the documentation folder
   # of the prefix they are built for (/usr for the .deb, /usr/local for the

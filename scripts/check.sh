@@ -13,6 +13,9 @@ fuzz_seconds="${FUZZ_SECONDS:-30}"
 source_pattern="$PWD/(app|command|exchange|platform|sim|e2e|fuzz|bench)/"
 
 scripts/install-deps.sh test check
+source examples/start-sim.sh
+scratch=$(mktemp -d)
+trap 'stop_sim; rm -rf "$scratch"' EXIT
 
 step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 
@@ -25,31 +28,34 @@ git ls-files '*.py' | xargs black --check --quiet --line-length 100
 scripts/check-includes.py
 scripts/check-exit-table.py
 
-step "configure the sanitizer and fuzzer build (clang)"
-CC=clang CXX=clang++ cmake -S . -B build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+step "the sanitizer and fuzzer build (clang)"
+CC=clang CXX=clang++ scripts/build.sh build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLARKWIRE_SANITIZE=ON -DLARKWIRE_FUZZ=ON -DLARKWIRE_STATIC_RUNTIME=OFF \
   -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 
 step "clang-tidy (checks in .clang-tidy)"
-run-clang-tidy -p build-check -j "$(nproc)" -quiet "$source_pattern" > build-check/clang-tidy.log 2>&1 ||
+run-clang-tidy -p build-check -j 2 -quiet "$source_pattern" > build-check/clang-tidy.log 2>&1 ||
   { grep -E 'warning:|error:' build-check/clang-tidy.log; exit 1; }
 echo "clean"
 
 step "cppcheck"
 # Plain loops are this code base's style, so the algorithm hints are off.
-cppcheck --project=build-check/compile_commands.json --std=c++17 -j "$(nproc)" -q \
+cppcheck --project=build-check/compile_commands.json --std=c++17 -j 2 -q \
   --enable=warning,performance,portability,style --suppress=useStlAlgorithm \
   --suppress=missingIncludeSystem --inline-suppr --error-exitcode=1
 echo "clean"
 
 step "whole test suite under ASan and UBSan"
-cmake --build build-check -j 2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-check --output-on-failure -j 2
 
 step "fuzzers, ${fuzz_seconds} s each, side by side"
 # Each fuzzer runs on one core; all at once take the time of one.
-fuzz_targets=(answer_fuzzer request_framing_fuzzer sim_judge_fuzzer)
+# Every fuzz/*_fuzzer.cc is a target.
+fuzz_targets=()
+for source in fuzz/*_fuzzer.cc; do
+  fuzz_targets+=("$(basename "$source" .cc)")
+done
 declare -A fuzz_work fuzz_pid
 for target in "${fuzz_targets[@]}"; do
   work="$(mktemp -d)"
@@ -72,10 +78,8 @@ for target in "${fuzz_targets[@]}"; do
 done
 
 step "valgrind memcheck over the release client"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j 2 --target larkwire larkwire-sim
-source scripts/start-sim.sh
-start_sim
+scripts/build.sh build -- larkwire larkwire-sim >/dev/null
+start_sim "$scratch/sim.log" build/sim/larkwire-sim
 
 printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$scratch/ok.json"
 printf '{"type":"DSK_Cue"}' > "$scratch/refused.json"
@@ -83,7 +87,7 @@ for run in "ok.json 0" "refused.json 246"; do
   set -- $run
   status=0
   valgrind --leak-check=full --errors-for-leak-kinds=definite --log-file="$scratch/valgrind.log" \
-    build/app/larkwire 127.0.0.1 "$port" 1 "$scratch/$1" > /dev/null || status=$?
+    build/app/larkwire 127.0.0.1 "$sim_port" 1 "$scratch/$1" > /dev/null || status=$?
   if [ "$status" -ne "$2" ] || ! grep -q 'ERROR SUMMARY: 0 errors' "$scratch/valgrind.log"; then
     cat "$scratch/valgrind.log"
     echo "valgrind: $1 exited with $status (expected $2) or had errors"
