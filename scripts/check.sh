@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The checks beyond the test suite: the layout of every source (clang-format,
-# black) and the one-way rule between the folders, clang-tidy and cppcheck over
-# the whole tree, the whole test suite built with ASan and UBSan, each fuzzer
-# for a bounded time over its seed corpus, and valgrind memcheck over an OK run
-# and a refused command. Any finding fails the script.
+# black), the one-way rule between the folders and the test budget;
+# clang-tidy and cppcheck over the whole tree, the whole test suite built with
+# ASan and UBSan, each fuzzer for a bounded time over its seed corpus, and
+# valgrind memcheck over an OK run and a refused command. Any finding fails
+# the script.
 #
 # FUZZ_SECONDS sets the time per fuzzer (default 30).
 set -euo pipefail
@@ -19,14 +20,16 @@ trap 'stop_sim; rm -rf "$scratch"' EXIT
 
 step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 
-step "layout, folders and the exit-status table"
+step "layout, folders, the exit-status table and the test budget"
 # The sources as clang-format and black lay them out, so that no one lays
-# them out by hand; the one-way rule between the folders; and every copy of
-# the exit-status table against app/exit_status.h.
+# them out by hand; the one-way rule between the folders; every copy of the
+# exit-status table against app/exit_status.h; the tests at most 0.35 of the
+# production code.
 git ls-files '*.c' '*.cc' '*.h' | xargs clang-format --dry-run --Werror
 git ls-files '*.py' | xargs black --check --quiet --line-length 100
 scripts/check-includes.py
 scripts/check-exit-table.py
+scripts/test-budget.py
 
 step "the sanitizer and fuzzer build (clang)"
 CC=clang CXX=clang++ scripts/build.sh build-check -DCMAKE_BUILD_TYPE=RelWithDebInfo \
