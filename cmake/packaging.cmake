@@ -25,6 +25,9 @@ each request, reports it and answers Ok or Error, or plays a refusal, a lost
 connection or a missing answer, so that scripts can be tried without the real
 server.")
 
+# The exit-status table of larkwire(1) and the Windows README.
+include(${CMAKE_CURRENT_LIST_DIR}/exit-status.cmake)
+
 # The command files of examples/; each system gets its own scripting example.
 file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
