@@ -6,16 +6,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh demo bench
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build build -j 2 --target larkwire larkwire-sim > /dev/null
+scripts/build.sh build-bench -DBUILD_TESTING=OFF -DLARKWIRE_BENCHMARKS=ON \
+  -- larkwire larkwire-sim >/dev/null
 
-source scripts/start-sim.sh
-start_sim --answer none
+source examples/start-sim.sh
+scratch=$(mktemp -d)
+trap 'stop_sim; rm -rf "$scratch"' EXIT
+start_sim "$scratch/sim.log" build-bench/sim/larkwire-sim --answer none
 
 printf '{"type":"DSK_Play","params":{"clip":"news"}}' > "$scratch/command.json"
 status=0
-/usr/bin/time -v -o "$scratch/time" build/app/larkwire 127.0.0.1 "$port" 1 "$scratch/command.json" ||
-  status=$?
+/usr/bin/time -v -o "$scratch/time" build-bench/app/larkwire 127.0.0.1 "$sim_port" 1 \
+  "$scratch/command.json" || status=$?
 grep -E 'User time|System time|Elapsed|Maximum resident|Voluntary context' "$scratch/time"
 echo "exit status $status"
 awk -F': ' '/User time/ { u = $2 } /System time/ { s = $2 } END {

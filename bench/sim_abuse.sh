@@ -4,8 +4,9 @@
 #
 #   bench/sim_abuse.sh [SIM [SIM]]
 #
-# measures build/sim/larkwire-sim, or the sims given: with two (an earlier
-# build first, say), each figure shows for both side by side, in one run.
+# measures build-bench/sim/larkwire-sim, or the sims given: with two (an
+# earlier build first, say), each figure shows for both side by side, in one
+# run.
 #   1. 200 silent connections held against a sim under `ulimit -n 64`: how
 #      long a real client waits for its answer, and what the sim prints.
 #   2. 100 connections sending 15 KB each in 4-byte pieces: how long a real
@@ -15,14 +16,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DLARKWIRE_BENCHMARKS=ON > /dev/null
-cmake --build build -j 2 --target larkwire larkwire-sim sim_load > /dev/null
+scripts/install-deps.sh demo bench
+scripts/build.sh build-bench -DBUILD_TESTING=OFF -DLARKWIRE_BENCHMARKS=ON \
+  -- larkwire larkwire-sim sim_load >/dev/null
 sims=("$@")
-[ ${#sims[@]} -gt 0 ] || sims=(build/sim/larkwire-sim)
+[ ${#sims[@]} -gt 0 ] || sims=(build-bench/sim/larkwire-sim)
 
-source scripts/start-sim.sh
+source examples/start-sim.sh
+scratch=$(mktemp -d)
 load_pid=""
-trap 'kill $load_pid 2>/dev/null || true; stop_sim; rm -rf "$scratch"' EXIT
+trap '[ -z "$load_pid" ] || kill "$load_pid"; stop_sim; rm -rf "$scratch"' EXIT
 
 # The figures in the order measured, each with one value per sim.
 declare -A figures
@@ -40,27 +43,27 @@ figure() {
 sim_under_limit() {
   local sim=$1 limit=$2
   shift 2
-  sim_command=(prlimit "--nofile=$limit" "$sim")
-  start_sim "$@"
+  start_sim "$scratch/sim.log" prlimit "--nofile=$limit" "$sim" "$@"
 }
 
-# Runs one real client; prints its wall time in seconds, or fails.
+# Runs one real client and sets waited to its wall time; fails unless it is
+# answered OK.
 real_client() {
   local start end
   start=$(date +%s%N)
-  if ! build/app/larkwire 127.0.0.1 "$port" 1 examples/DskCue.json > "$scratch/client.out"; then
+  if ! build-bench/app/larkwire 127.0.0.1 "$sim_port" 1 examples/DskCue.json > "$scratch/client.out"; then
     echo "sim_abuse: the real client was not answered OK:" >&2
     cat "$scratch/client.out" >&2
     exit 1
   fi
   end=$(date +%s%N)
-  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f s", ns / 1e9 }'
+  waited=$(awk -v ns=$((end - start)) 'BEGIN { printf "%.3f s", ns / 1e9 }')
 }
 
 # start_load CONNECTIONS BYTES PIECE SECONDS: bench/sim_load against the sim,
 # given a second to connect.
 start_load() {
-  build/bench/sim_load "$port" "$@" > "$scratch/load.out" &
+  build-bench/bench/sim_load "$sim_port" "$@" > "$scratch/load.out" &
   load_pid=$!
   sleep 1
 }
@@ -89,22 +92,26 @@ for sim in "${sims[@]}"; do
   echo "1. 200 silent connections, ulimit -n 64, held 15 s"
   sim_under_limit "$sim" 64
   start_load 200 0 1 15
-  figure "1. real client's wait (target: within 1 s)" "$(real_client)"
+  real_client
+  figure "1. real client's wait (target: within 1 s)" "$waited"
   figure "1. sim lines while it was served (target: a few)" "$(wc -l < "$scratch/sim.log")"
   end_load
   sleep 0.5
   figure "1. sim lines in all" "$(wc -l < "$scratch/sim.log")"
   figure "1. silent connections judged as requests (a turn of the plan each)" \
     "$(count 'no complete JSON value arrived within 10 s')"
-  figure "1. silent connections closed as no request" "$(count 'sent nothing within 10 s')"
+  figure "1. silent connections told as closed without a request" \
+    "$(count 'closed the connection without sending a request')"
   grep -v ' UTC ' "$scratch/sim.log" | sed 's/^/   | /'
   stop_sim
 
   echo "2. 100 connections sending 15 KB each in 4-byte pieces"
   sim_under_limit "$sim" 1024
   start_load 100 15000 4 12
-  figure "2. real client's wait, first and second (target: within 0.5 s)" \
-    "$(real_client), $(real_client)"
+  real_client
+  first=$waited
+  real_client
+  figure "2. real client's wait, first and second (target: within 0.5 s)" "$first, $waited"
   end_load
   figure "2. requests judged" "$(count ' UTC ')"
   figure "2. sim CPU time in all" "$(sim_cpu_seconds)"
@@ -114,7 +121,8 @@ for sim in "${sims[@]}"; do
   sim_under_limit "$sim" 1024 --log "$scratch/requests.jsonl"
   figure "3. sim resident memory at the start" "$(sim_memory VmRSS)"
   start_load 300 1048577 65536 12
-  figure "3. real client's wait" "$(real_client)"
+  real_client
+  figure "3. real client's wait" "$waited"
   end_load
   figure "3. sim peak resident memory (target: bounded)" "$(sim_memory VmHWM)"
   figure "3. refused as larger than 1 MiB" "$(count 'larger than 1 MiB')"

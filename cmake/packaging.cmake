@@ -25,6 +25,9 @@ each request, reports it and answers Ok or Error, or plays a refusal, a lost
 connection or a missing answer, so that scripts can be tried without the real
 server.")
 
+# The exit-status table of larkwire(1) and the Windows README.
+include(${CMAKE_CURRENT_LIST_DIR}/exit-status.cmake)
+
 # The command files of examples/; each system gets its own scripting example.
 file(GLOB command_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.json)
 
@@ -71,6 +74,8 @@ else()
   install(FILES packaging/README.user.md DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME README.md)
   install(FILES ${command_files} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(PROGRAMS examples/branch-on-status.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  # Sourced by branch-on-status.sh, and by any script that starts a sim.
+  install(FILES examples/start-sim.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
   # The manual pages carry the project's version and the documentation folder
   # of the prefix they are built for (/usr for the .deb, /usr/local for the

@@ -9,9 +9,9 @@
 #
 # --rehearse tries the script without the server: it starts a larkwire-sim of
 # its own with the options given (--answer error rehearses the fallback) on a
-# free port of 127.0.0.1, waits until the sim names the port it took, sends
-# the command there and stops the sim when it ends. It says so on its first
-# line; a sim that does not come up stops the script (2) with the sim's words.
+# free port of 127.0.0.1 with start-sim.sh, which stands beside it, sends the
+# command there and stops the sim when it ends. It says so on its first line;
+# a sim that does not come up stops the script (2) with the sim's words.
 #
 # LARKWIRE names the client when it is not larkwire on the PATH, LARKWIRE_SIM
 # the sim when it is not larkwire-sim.
@@ -26,21 +26,14 @@ if [ "${1:-}" = --rehearse ]; then
   layer=$2 command_file=$3
   shift 3
   echo "rehearsal: no server; larkwire-sim${*:+ $*} stands in for it"
+  . "$(dirname "$0")/start-sim.sh"
   sim_output=$(mktemp)
-  "${LARKWIRE_SIM:-larkwire-sim}" --listen 127.0.0.1:0 "$@" >"$sim_output" 2>&1 &
-  sim=$!
-  trap 'kill "$sim" 2>/dev/null; rm -f "$sim_output"' EXIT
-  address=""
-  until [ -n "$address" ]; do
-    if ! kill -0 "$sim" 2>/dev/null; then
-      cat "$sim_output"
-      echo "rehearsal: larkwire-sim did not start; nothing was sent"
-      exit 2
-    fi
-    sleep 0.1
-    address=$(sed -n 's/^larkwire-sim: listening on \([0-9.]*:[0-9]*\),.*/\1/p' "$sim_output")
-  done
-  set -- "${address%:*}" "${address##*:}" "$layer" "$command_file"
+  trap 'stop_sim; rm -f "$sim_output"' EXIT
+  if ! start_sim "$sim_output" "${LARKWIRE_SIM:-larkwire-sim}" "$@"; then
+    echo "rehearsal: larkwire-sim did not start; nothing was sent"
+    exit 2
+  fi
+  set -- 127.0.0.1 "$sim_port" "$layer" "$command_file"
 fi
 
 # The client's output is shown once it ends, with a line end of its own: a

@@ -11,22 +11,23 @@ scripts/install-deps.sh demo
 build_log=build/demo-build.log
 mkdir -p build
 echo "--- building larkwire and larkwire-sim into build/ (log: $build_log)"
-if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF &&
-  cmake --build build -j "$(nproc)" --target larkwire larkwire-sim; } >"$build_log" 2>&1; then
+if ! scripts/build.sh build -DBUILD_TESTING=OFF -- larkwire larkwire-sim >"$build_log" 2>&1; then
   cat "$build_log"
   echo "demo: the build failed (log above, also in $build_log)"
   exit 1
 fi
 
-source scripts/start-sim.sh
-start_sim
+source examples/start-sim.sh
+sim_log=$(mktemp)
+trap 'stop_sim; rm -f "$sim_log"' EXIT
+start_sim "$sim_log" build/sim/larkwire-sim
 
-echo "--- larkwire 127.0.0.1 $port 1 examples/DskPlay.json"
+echo "--- larkwire 127.0.0.1 $sim_port 1 examples/DskPlay.json"
 status=0
-build/app/larkwire 127.0.0.1 "$port" 1 examples/DskPlay.json || status=$?
+build/app/larkwire 127.0.0.1 "$sim_port" 1 examples/DskPlay.json || status=$?
 echo "--- larkwire exit status: $status"
 
 stop_sim
-echo "--- larkwire-sim on 127.0.0.1:$port"
-cat "$scratch/sim.log"
+echo "--- larkwire-sim on 127.0.0.1:$sim_port"
+cat "$sim_log"
 exit "$status"

@@ -11,7 +11,7 @@
 #            the formatters, valgrind (scripts/check.sh)
 #   windows  the MinGW-w64 cross compiler, Wine, wixl, msitools and faketime
 #            for the MSI, osslsigncode and openssl for signing
-#            (scripts/windows-check.sh, scripts/make-msi.sh)
+#            (scripts/windows-check.sh, scripts/msi-check.sh, scripts/make-msi.sh)
 #   package  cpack's Debian helpers, lintian and man (scripts/package.sh)
 #   bench    the timing tools and netcat (bench/)
 set -euo pipefail

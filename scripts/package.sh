@@ -203,7 +203,7 @@ make_deb() {
     /usr/share/doc/larkwire/README.md /usr/share/doc/larkwire/copyright \
     /usr/share/doc/larkwire/changelog.gz /usr/share/man/man1/larkwire.1.gz \
     /usr/share/man/man1/larkwire-sim.1.gz \
-    /usr/share/doc/larkwire/examples/branch-on-status.sh \
+    /usr/share/doc/larkwire/examples/branch-on-status.sh /usr/share/doc/larkwire/examples/start-sim.sh \
     "${command_files[@]/#//usr/share/doc/larkwire/examples/}"
   dpkg-deb --field "$deb" Package Version Architecture Maintainer Depends
 
@@ -253,7 +253,8 @@ make_tar() {
   expect_entries "$tarball" "$(tar --list --gzip --file "$tarball")" "$name/bin/larkwire" \
     "$name/bin/larkwire-sim" "$name/share/man/man1/larkwire.1.gz" \
     "$name/share/man/man1/larkwire-sim.1.gz" "$docs/README.md" "$docs/copyright" \
-    "$docs/examples/branch-on-status.sh" "${command_files[@]/#/$docs/examples/}"
+    "$docs/examples/branch-on-status.sh" "$docs/examples/start-sim.sh" \
+    "${command_files[@]/#/$docs/examples/}"
 
   # The packaged, stripped programs load nothing and still run; the manual
   # pages name the folder the tarball is unpacked into.

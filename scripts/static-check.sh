@@ -17,26 +17,26 @@ if [ "${1:-}" = --in-empty-root ]; then
   # the client started in it.
   root=$2
   mount --bind /dev/null "$root/dev/null"
-  sim_command=(chroot "$root" /larkwire-sim)
-  source scripts/start-sim.sh
-  start_sim
+  source examples/start-sim.sh
+  trap stop_sim EXIT
+  start_sim "$root/sim.log" chroot "$root" /larkwire-sim
   status=0
-  chroot "$root" /larkwire 127.0.0.1 "$port" 1 /DskPlay.json >"$scratch/client.out" || status=$?
+  chroot "$root" /larkwire 127.0.0.1 "$sim_port" 1 /DskPlay.json >"$root/client.out" || status=$?
   stop_sim
-  if [ "$status" -ne 0 ] || ! grep -qx "   OK answer detected." "$scratch/client.out"; then
-    cat "$scratch/client.out" "$scratch/sim.log"
+  if [ "$status" -ne 0 ] || ! grep -qx "   OK answer detected." "$root/client.out"; then
+    cat "$root/client.out" "$root/sim.log"
     echo "static-check: in the empty root the client ended with $status, not OK and 0" >&2
     exit 1
   fi
-  echo "in an empty root: larkwire-sim on port $port judged $(grep -o 'DSK_Play .*' "$scratch/sim.log")"
+  echo "in an empty root: larkwire-sim on port $sim_port judged $(grep -o 'DSK_Play .*' "$root/sim.log")"
   exit 0
 fi
 
 scripts/install-deps.sh test
 build_log=build-static/build.log
-cmake -S . -B build-static -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
-  -DCMAKE_INSTALL_PREFIX=/usr/local >/dev/null
-cmake --build build-static -j 2 2>&1 | tee "$build_log"
+mkdir -p build-static
+scripts/build.sh build-static -DBUILD_TESTING=OFF -DLARKWIRE_STATIC=ON \
+  -DCMAKE_INSTALL_PREFIX=/usr/local 2>&1 | tee "$build_log"
 programs=(build-static/app/larkwire build-static/sim/larkwire-sim)
 
 if grep -q 'warning:' "$build_log"; then

@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test.
+# Installs what is missing, builds everything into build/ and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
 # build/ is the .deb's build too: Debian's prefix, which the manual pages name.
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DCMAKE_INSTALL_PREFIX=/usr
-cmake --build build -j "$(nproc)"
+scripts/build.sh build -DBUILD_TESTING=ON -DCMAKE_INSTALL_PREFIX=/usr
 ctest --test-dir build --output-on-failure -j 2
