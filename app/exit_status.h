@@ -3,9 +3,9 @@
 namespace app {
 
 // The process exit status; a caller that keeps only the low 8 bits sees -1 as
-// 255 and -12 as 244. Each comment is the status's meaning as the user reads it:
-// larkwire(1) and the Windows README show these words, and
-// scripts/check-exit-table.py holds them to it.
+// 255 and -12 as 244. The comment right above each status is its meaning
+// as the user reads it: cmake/exit-status.cmake makes the tables of
+// larkwire(1) and the Windows README from these lines.
 enum ExitStatus : int {
   // the server answered OK
   kOk = 0,

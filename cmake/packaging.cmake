@@ -110,9 +110,20 @@ else()
   install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian EXCLUDE_FROM_ALL)
   # The tarball carries the copyright file too: it holds the licence and the
-  # notices that the linked-in libraries ask binaries to reproduce.
+  # notices that the linked-in libraries ask binaries to reproduce; and, as
+  # its programs hold the C library, that library's licence and where its
+  # source is.
   install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tarball
           EXCLUDE_FROM_ALL)
+  if(LARKWIRE_STATIC)
+    execute_process(COMMAND dpkg-query --show --showformat=\${Version} libc6
+                    OUTPUT_VARIABLE LARKWIRE_LIBC_VERSION COMMAND_ERROR_IS_FATAL ANY)
+    configure_file(packaging/static-notice.txt.in static-notice.txt @ONLY)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/static-notice.txt DESTINATION ${CMAKE_INSTALL_DOCDIR}
+            RENAME NOTICE COMPONENT tarball EXCLUDE_FROM_ALL)
+    install(FILES /usr/share/common-licenses/LGPL-2.1 DESTINATION ${CMAKE_INSTALL_DOCDIR}
+            COMPONENT tarball EXCLUDE_FROM_ALL)
+  endif()
   set(CPACK_DEB_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_ALL Unspecified debian)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)

@@ -315,15 +315,15 @@ def nested(depth, type="DSK_Cue"):
 Refused = namedtuple("Refused", "file message")
 
 
-def refused(file, message):  # the message quotes the file as it is
-    return Refused(file, message.format(file))
+def refused(file, message):  # the message quotes the file as read: text mode on Windows
+    return Refused(file, message.format(file.replace("\r\n", "\n") if WINE else file))
 
 
 class Command(Table):
     def test_a_refused_command_prints_its_one_message_and_sends_nothing(self):
         for row in [
             refused("", BAD_FORMAT),
-            refused('{"params":{}}\n', NO_TYPE),
+            refused('{\r\n"params":{}}\r\n', NO_TYPE),
             refused('{"type":1,"params":[]}', BAD_PARAMS),
             refused('{"type":5,"params":{}}', NOT_A_STRING),
             refused('{"type":"%s%n%d"}', NO_PARAMS),

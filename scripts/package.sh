@@ -253,6 +253,7 @@ make_tar() {
   expect_entries "$tarball" "$(tar --list --gzip --file "$tarball")" "$name/bin/larkwire" \
     "$name/bin/larkwire-sim" "$name/share/man/man1/larkwire.1.gz" \
     "$name/share/man/man1/larkwire-sim.1.gz" "$docs/README.md" "$docs/copyright" \
+    "$docs/NOTICE" "$docs/LGPL-2.1" \
     "$docs/examples/branch-on-status.sh" "$docs/examples/start-sim.sh" \
     "${command_files[@]/#/$docs/examples/}"
 
