@@ -49,7 +49,6 @@ CommandFileRead ReadOpenFile(platform::TextFile* file, std::uint32_t start, Comm
           zero == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(zero) - block);
       command.text.append(block, text_bytes);
       zero_found = zero != nullptr;
-      command.zero_at = consumed + text_bytes;
     }
     consumed += size;
     if (consumed > kCommandFileLimit) {

@@ -21,8 +21,9 @@ enum class CommandFileRead {
 
 struct CommandFile {
   CommandFileRead outcome = CommandFileRead::kRead;
-  std::string text;         // the command text; whole only when read
-  std::size_t zero_at = 0;  // where the first zero byte stands, counted from 0
+  // The command text: whole when read; with kTextAfterZero, the bytes before
+  // the zero, so its size is where the zero stands, counted from 0.
+  std::string text;
 };
 
 // Reads the command file whole. The command text ends at its first zero byte:

@@ -30,7 +30,7 @@ app::ExitStatus ReportUnreadFile(const app::CommandFile& command) {
       // Sending the text before the zero would change the command without a
       // word. The offset lies within the file limit, so it fits an int.
       platform::Print("ERROR - JSON file has a zero byte at byte %d and text after it\n",
-                      static_cast<int>(command.zero_at));
+                      static_cast<int>(command.text.size()));
       return app::kBadCommand;
     case app::CommandFileRead::kRead:
       break;
