@@ -113,7 +113,8 @@ AnswerVerdict NoneUntilFinal(AnswerVerdict verdict, bool text_is_final) {
 }  // namespace
 
 AnswerVerdict ClassifyAnswer(std::string_view held_text, bool text_is_final) {
-  std::size_t at = held_text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? 3 : 0;
+  std::size_t at =
+      held_text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
   for (;;) {
     while (at < held_text.size() && IsBlank(held_text[at])) {
       ++at;
