@@ -67,7 +67,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
     asio::error_code ignored;
     const tcp::endpoint remote = socket_.remote_endpoint(ignored);
     record_.peer = remote.address().to_string() + ":" + std::to_string(remote.port());
-    Arm(kFirstByteTimeLimit, [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+    ArmCollecting(kFirstByteTimeLimit);
     Read();
     share_.connections.Add(shared_from_this());
   }
@@ -109,6 +109,12 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
         });
   }
 
+  // The deadline while the request is collected: what came by then is
+  // judged as too slow, and a connection that sent nothing is closed.
+  void ArmCollecting(std::chrono::milliseconds after) {
+    Arm(after, [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+  }
+
   void Disarm() {
     deadline_.cancel();
     ++armings_;  // a wait that has passed but not yet run does nothing
@@ -137,7 +143,7 @@ class Session : public Connection, public std::enable_shared_from_this<Session> 
   std::size_t Collect(std::size_t size) {
     if (arrived_ == 0) {
       // The request has begun: from now on it has the time a request takes.
-      Arm(kRequestTimeLimit, [this] { EndCollecting(kSilenceNote, kTooSlowReason); });
+      ArmCollecting(kRequestTimeLimit);
     }
     const std::size_t end = FindRequestEnd(scan_, piece_.data(), size);
     const std::size_t take = end == std::string::npos ? size : end;
