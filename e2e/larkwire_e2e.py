@@ -173,10 +173,10 @@ class SimProcess:  # larkwire-sim on a free port of its choosing, with its reque
 
     def stop(self):
         self.process.send_signal(signal.SIGINT)
-        self.assert_status = self.process.wait(10)
+        status = self.process.wait(10)
         self.reader.join()
         assert self.output.endswith("larkwire-sim: stopped by signal 2\n"), self.output
-        assert self.assert_status == 0, self.output
+        assert status == 0, self.output
         with open(self.log, encoding="utf-8") as log:
             self.entries = [json.loads(line) for line in log]
         return self
@@ -501,9 +501,8 @@ class Sim(Table):
             Mode("--answer error", PLAY, ERROR_LINE),
             Mode("--answer none", PLAY, NO_ANSWER_LINE, clock=FAST),
             Mode("--answer close", PLAY, NO_ANSWER_LINE, clock=SPED),
-            Mode(
-                "--answer reset", PLAY, "   !!! send error 104\n"
-            ),  # not under Wine: its recv gives 0
+            # Not under Wine: its recv gives 0.
+            Mode("--answer reset", PLAY, "   !!! send error 104\n"),
             Mode("--split --delay 0200", PLAY, OK_LINE, least_ms=700),  # decimal, not octal
         ]:
             if HOST_CLOCK and row.clock == FAST or WINE and "reset" in row.options:
